@@ -1,0 +1,67 @@
+# Warnings, sanitizers, GoogleTest and the test registration shared by both toolchains.
+
+set(PELMORA_WARNINGS -Wall -Wextra -Werror)
+
+if(PELMORA_WIN32)
+    add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0600
+                            WINVER=0x0600)
+    # Self-contained binaries: no libgcc/libstdc++ DLLs to install next to them.
+    add_link_options(-static -static-libgcc -static-libstdc++)
+    # Tests and tools run under Wine, in one session per run (see wine-session.sh).
+    set(PELMORA_WINE_ROOT ${CMAKE_BINARY_DIR}/wine)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh ${PELMORA_WINE_ROOT})
+elseif(PELMORA_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
+                        -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Applies the project's warning set to one target.
+function(pelmora_warnings target)
+    target_compile_options(${target} PRIVATE ${PELMORA_WARNINGS})
+endfunction()
+
+# GoogleTest from the machine's sources, built with whichever toolchain is active.
+set(PELMORA_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+add_subdirectory(${PELMORA_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# One test executable is one CTest test: a Wine process start costs about half a second.
+# pelmora_add_test(NAME SOURCES ... LIBS ... [WINDOWS] [LOCKS lock...] [TIMEOUT s])
+# WINDOWS marks tests that open windows (they get the run's Xvfb display).
+# LOCKS names shared paths on the emulated C: drive that the test must hold alone.
+function(pelmora_add_test name)
+    cmake_parse_arguments(T "WINDOWS" "TIMEOUT" "SOURCES;LIBS;LOCKS" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} gtest_main gtest)
+    pelmora_warnings(${name})
+    add_test(NAME ${name} COMMAND ${name})
+    set(timeout 300)
+    if(T_TIMEOUT)
+        set(timeout ${T_TIMEOUT})
+    endif()
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${timeout}
+        ENVIRONMENT "GTEST_OUTPUT=xml:${CMAKE_BINARY_DIR}/test-results/${name}.xml"
+        WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    if(PELMORA_WIN32)
+        set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_session)
+    endif()
+    if(T_LOCKS)
+        set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_LOCKS}")
+    endif()
+endfunction()
+
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-results)
+
+# The Wine session: one wineserver and one Xvfb for the whole run.
+if(PELMORA_WIN32)
+    add_test(NAME wine_session_start
+             COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-session.sh start ${PELMORA_WINE_ROOT})
+    add_test(NAME wine_session_stop
+             COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-session.sh stop ${PELMORA_WINE_ROOT})
+    set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine_session TIMEOUT 300)
+    set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine_session)
+endif()

@@ -1,0 +1,55 @@
+#!/bin/sh
+# Starts and stops the one Wine session (prefix, wineserver, Xvfb) of a test run.
+# Usage: wine-session.sh start|stop|prefix WINE_ROOT
+set -e
+cmd=$1
+root=$2
+mkdir -p "$root"
+. "$(dirname "$0")/wine-env.sh"
+
+make_prefix() {
+    # flock: tests started in parallel must not create the prefix twice.
+    (
+        flock 9
+        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+            "$WINE" wineboot -i >"$root/wineboot.log" 2>&1
+            "$WINESERVER" -w
+        fi
+    ) 9>"$root/prefix.lock"
+}
+
+case "$cmd" in
+prefix)
+    make_prefix
+    ;;
+start)
+    "$(dirname "$0")/wine-session.sh" stop "$root" || true
+    make_prefix
+    # Xvfb reports its display number on a pipe once it accepts clients.
+    fifo="$root/display.fifo"
+    rm -f "$fifo" "$root/display"
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >"$root/xvfb.log" 2>&1 &
+    echo $! >"$root/xvfb.pid"
+    read -r n <"$fifo"
+    rm -f "$fifo"
+    echo "$n" >"$root/display"
+    "$WINESERVER" -p </dev/null >/dev/null 2>&1
+    # Start the prefix's background processes (services, devices, desktop) now, detached
+    # from any test's output, or they would hold a test's output pipe open after it ends.
+    "$WINE" wineboot </dev/null >/dev/null 2>&1
+    echo "wine session: prefix $WINEPREFIX, display :$n"
+    ;;
+stop)
+    "$WINESERVER" -k 2>/dev/null || true
+    "$WINESERVER" -w 2>/dev/null || true
+    if [ -f "$root/xvfb.pid" ]; then
+        kill "$(cat "$root/xvfb.pid")" 2>/dev/null || true
+        rm -f "$root/xvfb.pid" "$root/display"
+    fi
+    ;;
+*)
+    echo "usage: $0 start|stop|prefix WINE_ROOT" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,127 @@
+// One owner per platform handle kind, in one place. Each releases its handle on every
+// path; Detach hands ownership on.
+#pragma once
+
+#include <windows.h>
+#include <objidl.h>
+
+#include <utility>
+
+namespace pelmora {
+
+template <typename Handle, typename Traits>
+class UniqueHandle {
+public:
+    UniqueHandle() = default;
+    explicit UniqueHandle(Handle h) : h_(h) {}
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    UniqueHandle(UniqueHandle&& o) noexcept : h_(o.Detach()) {}
+    UniqueHandle& operator=(UniqueHandle&& o) noexcept {
+        Reset(o.Detach());
+        return *this;
+    }
+    ~UniqueHandle() { Reset(); }
+
+    Handle Get() const { return h_; }
+    Handle* Put() {
+        Reset();
+        return &h_;
+    }
+    Handle Detach() { return std::exchange(h_, Traits::Invalid()); }
+    void Reset(Handle h = Traits::Invalid()) {
+        if (h_ != Traits::Invalid()) {
+            Traits::Close(h_);
+        }
+        h_ = h;
+    }
+    bool Valid() const { return h_ != Traits::Invalid(); }
+    explicit operator bool() const { return Valid(); }
+
+private:
+    Handle h_ = Traits::Invalid();
+};
+
+struct FileHandleTraits {
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE h) { ::CloseHandle(h); }
+};
+struct KernelHandleTraits {
+    static HANDLE Invalid() { return nullptr; }
+    static void Close(HANDLE h) { ::CloseHandle(h); }
+};
+struct RegKeyTraits {
+    static HKEY Invalid() { return nullptr; }
+    static void Close(HKEY h) { ::RegCloseKey(h); }
+};
+struct LibraryTraits {
+    static HMODULE Invalid() { return nullptr; }
+    static void Close(HMODULE h) { ::FreeLibrary(h); }
+};
+struct GdiObjectTraits {
+    static HGDIOBJ Invalid() { return nullptr; }
+    static void Close(HGDIOBJ h) { ::DeleteObject(h); }
+};
+struct GlobalMemoryTraits {
+    static HGLOBAL Invalid() { return nullptr; }
+    static void Close(HGLOBAL h) { ::GlobalFree(h); }
+};
+
+using FileHandle = UniqueHandle<HANDLE, FileHandleTraits>;   // CreateFileW
+using KernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;  // events, mutexes, processes
+using RegKey = UniqueHandle<HKEY, RegKeyTraits>;
+using Library = UniqueHandle<HMODULE, LibraryTraits>;
+using GdiObject = UniqueHandle<HGDIOBJ, GdiObjectTraits>;
+using GlobalMemory = UniqueHandle<HGLOBAL, GlobalMemoryTraits>;
+
+// A COM interface reference.
+template <typename T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ComPtr(ComPtr&& o) noexcept : p_(o.Detach()) {}
+    ComPtr& operator=(ComPtr&& o) noexcept {
+        Reset(o.Detach());
+        return *this;
+    }
+    ~ComPtr() { Reset(); }
+
+    T* Get() const { return p_; }
+    T* operator->() const { return p_; }
+    T** Put() {
+        Reset();
+        return &p_;
+    }
+    void** PutVoid() { return reinterpret_cast<void**>(Put()); }
+    T* Detach() { return std::exchange(p_, nullptr); }
+    // Takes over a reference the caller already owns.
+    void Attach(T* p) { Reset(p); }
+    void Reset(T* p = nullptr) {
+        if (p_ != nullptr) {
+            p_->Release();
+        }
+        p_ = p;
+    }
+    explicit operator bool() const { return p_ != nullptr; }
+
+private:
+    T* p_ = nullptr;
+};
+
+// A medium returned by IDataObject::GetData.
+class StgMedium {
+public:
+    StgMedium() { ZeroMemory(&m_, sizeof m_); }
+    StgMedium(const StgMedium&) = delete;
+    StgMedium& operator=(const StgMedium&) = delete;
+    ~StgMedium() { ::ReleaseStgMedium(&m_); }
+    STGMEDIUM* Put() { return &m_; }
+    const STGMEDIUM& Get() const { return m_; }
+
+private:
+    STGMEDIUM m_;
+};
+
+}  // namespace pelmora

@@ -1,0 +1,53 @@
+// The settings file: one section of key=value lines in the ANSI code page, CR LF line ends.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "text/dual_string.h"
+
+namespace pelmora {
+
+struct IniEntry {
+    DualString key;
+    DualString value;
+};
+
+// Ordered key/value list of one INI section. Duplicate keys are kept; lookups take the
+// first. The section is named on every read and write, not stored.
+class IniDocument {
+public:
+    virtual ~IniDocument() = default;
+
+    // Appends the entries of `section` from the file at `path` (the document is not
+    // cleared). False when an argument is null or the file cannot be opened for read and
+    // write access, is empty or 4 GiB or more, or cannot be held in memory; true
+    // otherwise, also when the section is not the file's first line.
+    bool ReadIni(const char16_t* section, const char16_t* path);
+
+    // Replaces the file at `path` with the section header and all entries. The new text
+    // goes to a temporary file in the same folder that replaces the old file only once
+    // everything was written, so a failure leaves the old file as it was.
+    bool WriteIni(const char16_t* section, const char16_t* path) const;
+
+    bool GetValue(const char16_t* key, DualString& value) const;
+    bool AddValue(const char16_t* key, const char16_t* value);
+    void Clear() { entries_.clear(); }
+
+    const std::vector<IniEntry>& Entries() const { return entries_; }
+
+    // Pure halves of ReadIni and WriteIni, for tests and fuzzing.
+    void ParseIniText(std::u16string_view text, std::u16string_view section);
+    // The file's bytes, as WriteIni writes them, in the order of its write calls.
+    std::vector<std::string> FormatIniPieces(std::u16string_view section) const;
+
+private:
+    std::vector<IniEntry> entries_;
+};
+
+// Turns the raw bytes of a settings file into the text ParseIniText reads: the bytes up
+// to the first NUL, converted from the ANSI code page.
+std::u16string IniTextFromBytes(std::string_view bytes);
+
+}  // namespace pelmora
