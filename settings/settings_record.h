@@ -1,0 +1,39 @@
+// Every user setting, typed, and its load from and save to the settings file.
+#pragma once
+
+#include <cstdint>
+
+#include "settings/ini_document.h"
+#include "text/dual_string.h"
+
+namespace pelmora {
+
+class SettingsRecord : public IniDocument {
+public:
+    SettingsRecord();
+
+    // Module whose string table holds the section and key names (an HINSTANCE on
+    // Windows; unused by the native build, which has the same names built in).
+    void* moduleHandle = nullptr;
+    DualString trueText{u"TRUE"};
+    DualString falseText{u"FALSE"};
+    DualString connectName;
+    int32_t resAccountIndex = -1;
+    DualString cc;
+    DualString bcc;
+    bool prioFrom = false;
+    bool resAll = false;
+    bool resAllCc = false;
+    bool quote = false;
+    DualString quoteString;
+    DualString resTemplate;
+    DualString signature;
+
+    // Returns every field to its default, empties the document and reads the file.
+    // True when the file was read; false leaves the defaults.
+    bool LoadSettings(const char16_t* path);
+    // Writes the whole record; false when the file could not be written.
+    bool SaveSettings(const char16_t* path);
+};
+
+}  // namespace pelmora

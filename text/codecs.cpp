@@ -1,0 +1,194 @@
+#include "text/codecs.h"
+
+#include <array>
+
+namespace pelmora {
+namespace {
+
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr int kNotBase64 = -1;
+
+constexpr std::array<int, 256> MakeDecodeTable() {
+    std::array<int, 256> t{};
+    for (int& v : t) {
+        v = kNotBase64;
+    }
+    for (int i = 0; i < 64; ++i) {
+        t[static_cast<unsigned char>(kAlphabet[i])] = i;
+    }
+    return t;
+}
+constexpr std::array<int, 256> kDecode = MakeDecodeTable();
+
+// Input ends at `n` or at the first NUL, whichever comes first.
+size_t TextLength(const char* text, size_t n) {
+    size_t len = 0;
+    while (len < n && text[len] != '\0') {
+        ++len;
+    }
+    return len;
+}
+
+}  // namespace
+
+std::string Base64Encode(const char* data, size_t n) {
+    const auto* b = reinterpret_cast<const unsigned char*>(data);
+    std::string out;
+    out.reserve((n + 2) / 3 * 4);
+    size_t i = 0;
+    for (; i + 3 <= n; i += 3) {
+        out.push_back(kAlphabet[b[i] >> 2]);
+        out.push_back(kAlphabet[((b[i] & 0x03) << 4) | (b[i + 1] >> 4)]);
+        out.push_back(kAlphabet[((b[i + 1] & 0x0F) << 2) | (b[i + 2] >> 6)]);
+        out.push_back(kAlphabet[b[i + 2] & 0x3F]);
+    }
+    if (n - i == 2) {
+        out.push_back(kAlphabet[b[i] >> 2]);
+        out.push_back(kAlphabet[((b[i] & 0x03) << 4) | (b[i + 1] >> 4)]);
+        out.push_back(kAlphabet[(b[i + 1] & 0x0F) << 2]);
+        out.push_back('=');
+    } else if (n - i == 1) {
+        out.push_back(kAlphabet[b[i] >> 2]);
+        out.push_back(kAlphabet[(b[i] & 0x03) << 4]);
+        out += "==";
+    }
+    return out;
+}
+
+size_t Base64Decode(const char* text, size_t n, unsigned char* out) {
+    const size_t len = TextLength(text, n);
+    // Groups are counted over the characters of the alphabet and "="; others are skipped.
+    unsigned char group[4];
+    size_t have = 0;
+    size_t count = 0;
+    auto emit = [&](unsigned char byte) {
+        if (out != nullptr) {
+            out[count] = byte;
+        }
+        ++count;
+    };
+    for (size_t i = 0; i < len; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const bool last = (i + 1 == len);
+        if (c == '=' && have >= 2) {
+            return count;  // padding in place of character 3 or 4 ends the text
+        }
+        const int v = kDecode[c];
+        if (v == kNotBase64) {
+            continue;
+        }
+        group[have++] = static_cast<unsigned char>(v);
+        switch (have) {
+            case 1:
+                if (last) {
+                    emit(static_cast<unsigned char>(group[0] << 2));
+                    return count;
+                }
+                break;
+            case 2:
+                emit(static_cast<unsigned char>((group[0] << 2) | ((group[1] >> 4) & 0x03)));
+                break;
+            case 3:
+                emit(static_cast<unsigned char>((group[1] << 4) | ((group[2] >> 2) & 0x0F)));
+                break;
+            default:
+                emit(static_cast<unsigned char>((group[2] << 6) | group[3]));
+                have = 0;
+                break;
+        }
+    }
+    return count;
+}
+
+size_t Base64DecodeText(const char* text, size_t n, unsigned char* out) {
+    const size_t len = TextLength(text, n);
+    unsigned char group[4];
+    size_t have = 0;
+    size_t count = 0;
+    for (size_t i = 0; i < len; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '=') {
+            break;
+        }
+        const int v = kDecode[c];
+        if (v == kNotBase64) {
+            continue;  // whitespace and anything else outside the alphabet
+        }
+        group[have++] = static_cast<unsigned char>(v);
+        if (have == 2) {
+            out[count++] = static_cast<unsigned char>((group[0] << 2) | (group[1] >> 4));
+        } else if (have == 3) {
+            out[count++] = static_cast<unsigned char>((group[1] << 4) | (group[2] >> 2));
+        } else if (have == 4) {
+            out[count++] = static_cast<unsigned char>((group[2] << 6) | group[3]);
+            have = 0;
+        }
+    }
+    out[count] = '\0';
+    return count;
+}
+
+size_t QuotedPrintableDecode(const char* text, size_t n, unsigned char* out) {
+    const size_t len = TextLength(text, n);
+    auto digit = [](unsigned char c) -> unsigned {
+        if (c >= '0' && c <= '9') {
+            return c - '0';
+        }
+        if (c >= 'A' && c <= 'Z') {
+            return c - 'A' + 10u;
+        }
+        if (c >= 'a' && c <= 'z') {
+            return c - 'a' + 10u;
+        }
+        return 0;
+    };
+    size_t count = 0;
+    size_t i = 0;
+    while (i < len) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c != '=') {
+            out[count++] = c;
+            ++i;
+            continue;
+        }
+        if (i + 1 < len && text[i + 1] == '\n') {
+            i += 2;  // soft line break with a bare LF
+            continue;
+        }
+        if (i + 2 >= len) {
+            break;  // an "=" too close to the end ends the decoding
+        }
+        if (text[i + 1] == '\r' && text[i + 2] == '\n') {
+            i += 3;  // soft line break
+            continue;
+        }
+        const unsigned hi = digit(static_cast<unsigned char>(text[i + 1]));
+        const unsigned lo = digit(static_cast<unsigned char>(text[i + 2]));
+        out[count++] = static_cast<unsigned char>((hi * 16 + lo) & 0xFF);
+        i += 3;
+    }
+    out[count] = '\0';
+    return count;
+}
+
+std::string Base64DecodeToString(const std::string& text) {
+    std::string out(text.size(), '\0');
+    out.resize(Base64Decode(text.data(), text.size(), reinterpret_cast<unsigned char*>(&out[0])));
+    return out;
+}
+
+std::string Base64DecodeTextToString(const std::string& text) {
+    std::string out(text.size() + 1, '\0');
+    out.resize(
+        Base64DecodeText(text.data(), text.size(), reinterpret_cast<unsigned char*>(&out[0])));
+    return out;
+}
+
+std::string QuotedPrintableDecodeToString(const std::string& text) {
+    std::string out(text.size() + 1, '\0');
+    out.resize(
+        QuotedPrintableDecode(text.data(), text.size(), reinterpret_cast<unsigned char*>(&out[0])));
+    return out;
+}
+
+}  // namespace pelmora
