@@ -1,0 +1,42 @@
+// The body side of the message parser: MIME parameters, boundary lines and the walk that
+// collects the leaf parts of a multipart body.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mime/message_headers.h"
+
+namespace pelmora {
+
+// Multipart bodies nested deeper than this are not walked: real mail nests three or four
+// levels, and the walk recurses once per level on a thread with a small stack.
+constexpr int kMaxPartNesting = 32;
+
+// One leaf part of a multipart body. Positions are offsets into the message text.
+struct MessagePart {
+    std::string contentType;         // unfolded "Content-Type:" value, not decoded
+    std::string transferEncoding;    // unfolded "Content-Transfer-Encoding:" value
+    size_t bodyStart = kNoPosition;  // first byte after the part's empty line
+    size_t bodyEnd = kNoPosition;    // start of the next boundary line
+};
+
+// The value of parameter `name` of a header value (the first segment that begins with
+// `name`, ignoring ASCII case), without its quotes. False when there is none.
+bool GetParameterValue(std::string_view value, std::string_view name, std::string_view& out);
+
+// Start of the first line from `from` (taken as a line start) that begins with "--" and
+// the boundary (ignoring ASCII case; longer lines match too); the end of the text when
+// there is none.
+size_t FindBoundaryLine(std::string_view text, std::string_view boundary, size_t from = 0);
+
+// Appends the leaf parts of the multipart body described by `contentType` to `parts`,
+// depth first, in document order; the first boundary line is searched from `from`. A
+// nested walk ends at a boundary line of an enclosing one. Malformed structure ends the
+// walk with the parts found so far; nesting beyond kMaxPartNesting ends the whole walk.
+void CollectParts(std::string_view contentType, std::string_view text,
+                  std::vector<MessagePart>& parts, size_t from = 0);
+
+}  // namespace pelmora

@@ -1,0 +1,15 @@
+// ParseMessage: from a raw message to the fields the reply needs.
+#pragma once
+
+#include <cstddef>
+
+#include "mime/parsed_message.h"
+
+namespace pelmora {
+
+// Fills `message` (reset first) from the raw text: `n` bytes, cut at the first NUL. Header
+// fields are decoded; the body is the first text part, transfer-decoded and converted from
+// its charset. Malformed structure yields whatever could be read; always succeeds.
+bool ParseMessage(ParsedMessage& message, const char* text, size_t n);
+
+}  // namespace pelmora
