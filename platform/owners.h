@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <objidl.h>
+#include <oleauto.h>
 
 #include <utility>
 
@@ -66,6 +67,10 @@ struct GlobalMemoryTraits {
     static HGLOBAL Invalid() { return nullptr; }
     static void Close(HGLOBAL h) { ::GlobalFree(h); }
 };
+struct BstrTraits {
+    static BSTR Invalid() { return nullptr; }
+    static void Close(BSTR s) { ::SysFreeString(s); }
+};
 
 using FileHandle = UniqueHandle<HANDLE, FileHandleTraits>;   // CreateFileW
 using KernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;  // events, mutexes, processes
@@ -73,6 +78,7 @@ using RegKey = UniqueHandle<HKEY, RegKeyTraits>;
 using Library = UniqueHandle<HMODULE, LibraryTraits>;
 using GdiObject = UniqueHandle<HGDIOBJ, GdiObjectTraits>;
 using GlobalMemory = UniqueHandle<HGLOBAL, GlobalMemoryTraits>;
+using Bstr = UniqueHandle<BSTR, BstrTraits>;  // SysAllocString (oleaut32)
 
 // A COM interface reference.
 template <typename T>

@@ -1,0 +1,62 @@
+// Charset dispatch for mail text: ISO-2022-JP through our own Shift_JIS path, anything else
+// through the platform converter.
+#include <memory>
+#include <new>
+
+#include "text/charset_service.h"
+#include "text/codepage.h"
+#include "text/mail_decode.h"
+
+namespace pelmora {
+namespace {
+
+char16_t FoldAscii(char16_t c) {
+    return (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c;
+}
+
+bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (FoldAscii(a[i]) != FoldAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ConvertCharsetText(const char* bytes, size_t n, std::u16string_view charset,
+                        std::u16string& out) {
+    size_t len = 0;
+    while (len < n && bytes[len] != '\0') {
+        ++len;
+    }
+    try {
+        if (EqualsNoCase(charset, u"US-ASCII")) {
+            return false;
+        }
+        if (EqualsNoCase(charset, u"ISO-2022-JP")) {
+            std::unique_ptr<char[]> sjis(new char[len + 1]);
+            const size_t m = Iso2022JpToShiftJis(bytes, len, sjis.get());
+            std::u16string wide;
+            if (!AppendWideFromAnsi(sjis.get(), m, wide)) {
+                return false;
+            }
+            out = std::move(wide);
+            return true;
+        }
+        std::u16string wide;
+        if (!ConvertWithCharsetService(bytes, len, charset, wide)) {
+            return false;
+        }
+        out = std::move(wide);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+}  // namespace pelmora
