@@ -10,6 +10,9 @@ if(PELMORA_WIN32)
     # Tests and tools run under Wine, in one session per run (see wine-session.sh).
     set(PELMORA_WINE_ROOT ${CMAKE_BINARY_DIR}/wine)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh ${PELMORA_WINE_ROOT})
+    # The emulated device's stand-in platform libraries (cemapi.dll, ...) are built into one
+    # folder that wine-env.sh puts on Wine's search path, as the handheld's \Windows is.
+    set(PELMORA_DEVICE_BIN ${CMAKE_BINARY_DIR}/bin)
 elseif(PELMORA_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
                         -fno-omit-frame-pointer)

@@ -14,3 +14,6 @@ WINE=/usr/lib/wine/wine
 [ -x "$WINE" ] || WINE=wine
 WINESERVER=/usr/lib/wine/wineserver32
 [ -x "$WINESERVER" ] || WINESERVER=wineserver
+# The emulated device's platform libraries (PELMORA_DEVICE_BIN) are found like system ones.
+WINEPATH="Z:$(printf '%s' "$(dirname "$root")/bin" | tr / '\\')${WINEPATH:+;$WINEPATH}"
+export WINEPATH

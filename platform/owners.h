@@ -8,6 +8,14 @@
 
 #include <utility>
 
+// The messaging library's frees, declared here so that owning a MAPI buffer or row set does
+// not pull the MAPI headers into every file; they match the declarations in cemapi.h.
+struct _SRowSet;
+extern "C" {
+ULONG WINAPI MAPIFreeBuffer(LPVOID lpBuffer);
+void WINAPI FreeProws(struct _SRowSet* lpRows);
+}
+
 namespace pelmora {
 
 template <typename Handle, typename Traits>
@@ -71,6 +79,15 @@ struct BstrTraits {
     static BSTR Invalid() { return nullptr; }
     static void Close(BSTR s) { ::SysFreeString(s); }
 };
+template <typename T>
+struct MapiBufferTraits {
+    static T* Invalid() { return nullptr; }
+    static void Close(T* p) { ::MAPIFreeBuffer(p); }
+};
+struct RowSetTraits {
+    static _SRowSet* Invalid() { return nullptr; }
+    static void Close(_SRowSet* rows) { ::FreeProws(rows); }
+};
 
 using FileHandle = UniqueHandle<HANDLE, FileHandleTraits>;   // CreateFileW
 using KernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;  // events, mutexes, processes
@@ -78,6 +95,9 @@ using RegKey = UniqueHandle<HKEY, RegKeyTraits>;
 using Library = UniqueHandle<HMODULE, LibraryTraits>;
 using GdiObject = UniqueHandle<HGDIOBJ, GdiObjectTraits>;
 using GlobalMemory = UniqueHandle<HGLOBAL, GlobalMemoryTraits>;
+template <typename T>
+using MapiBuffer = UniqueHandle<T*, MapiBufferTraits<T>>;  // MAPIAllocateBuffer (cemapi)
+using RowSet = UniqueHandle<_SRowSet*, RowSetTraits>;     // IMAPITable::QueryRows (cemapi)
 using Bstr = UniqueHandle<BSTR, BstrTraits>;  // SysAllocString (oleaut32)
 
 // A COM interface reference.

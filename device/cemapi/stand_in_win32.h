@@ -1,0 +1,75 @@
+// Shared pieces of the stand-in messaging library: the profile snapshot a session works
+// on, object and buffer accounting, and the constructors of its COM objects.
+#pragma once
+
+#include "device/include/cemapi.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/cemapi/device_profile.h"
+
+namespace pelmora::device {
+
+// What a session saw of its profile at logon.
+struct Profile {
+    std::u16string folder;  // Windows path, no trailing backslash
+    std::vector<StoreSpec> stores;
+    Faults faults;
+};
+
+enum class ObjectKind { kSession, kTable, kMessage, kStream };
+void CountObject(ObjectKind kind, LONG delta);
+// Whether this process has used the library at all (then its counts are worth recording).
+bool LibraryUsed();
+void MarkLibraryUsed();
+
+// The profile folder named by PELMORA_DEVICE_PROFILE; false when unset.
+bool ProfileFolder(std::u16string& folder);
+bool ReadWholeFile(const std::u16string& path, std::string& bytes);
+Faults ReadFaults(const std::u16string& folder);
+// Appends `line` (one finished JSON line) to a file of the profile.
+bool AppendLine(const std::u16string& path, const std::string& line);
+
+HRESULT CreateSession(std::shared_ptr<const Profile> profile, IMAPISession** session);
+HRESULT CreateStoreTable(std::shared_ptr<const Profile> profile, IMAPITable** table);
+HRESULT OpenMessage(std::shared_ptr<const Profile> profile, const unsigned char* id, ULONG n,
+                    IUnknown** message);
+HRESULT CreateRawTextStream(std::string bytes, const Faults& faults, IStream** stream);
+
+// Copies wide text into a block chained to `root`; null on failure.
+LPWSTR CopyWideMore(const std::u16string& text, void* root);
+LPSTR CopyAnsiMore(const std::u16string& text, void* root);
+
+// Interface identifiers compared by the objects (the desktop import library lacks them).
+extern const IID kIidMapiProp;
+extern const IID kIidMessage;
+extern const IID kIidMapiTable;
+extern const IID kIidMapiSession;
+
+// Reference counting and live-object accounting shared by every object.
+template <typename Interface, ObjectKind Kind>
+class CountedObject : public Interface {
+  public:
+    CountedObject() { CountObject(Kind, 1); }
+    CountedObject(const CountedObject&) = delete;
+    CountedObject& operator=(const CountedObject&) = delete;
+    virtual ~CountedObject() { CountObject(Kind, -1); }
+
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        return static_cast<ULONG>(InterlockedIncrement(&refs_));
+    }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG n = InterlockedDecrement(&refs_);
+        if (n == 0) {
+            delete this;
+        }
+        return static_cast<ULONG>(n);
+    }
+
+  private:
+    LONG refs_ = 1;
+};
+
+}  // namespace pelmora::device
