@@ -139,7 +139,7 @@ size_t ReadHeaderField(std::string_view text, std::string_view name, DualString&
             // The next search resumes where this value ends, so that text inside a folded
             // value is never taken for another field.
             pos = value + CopyUnfolded(text.substr(value), joined);
-            count += joined.size() - before - (before > 0 ? 1 : 0);
+            count += joined.size() - before;
             if (!allOccurrences) {
                 break;
             }

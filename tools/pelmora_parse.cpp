@@ -1,0 +1,155 @@
+// pelmora-parse: shows what the reply command makes of a raw message file.
+//
+//   pelmora-parse FILE
+//   pelmora-parse --reply [--settings INI] [--sender ADDRESS] [--subject TEXT] FILE
+//
+// Prints one JSON object (UTF-8) with the parsed message's fields; with --reply also the
+// To, Cc, Bcc, subject and body that the compose window would receive.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "mime/parse_message.h"
+#include "text/dual_string.h"
+#include "text/utf8.h"
+#include "tools/json_text.h"
+
+namespace pelmora {
+namespace {
+
+constexpr char kUsage[] =
+    "usage: pelmora-parse [--reply [--settings INI] [--sender ADDRESS] [--subject TEXT]] FILE";
+
+struct Options {
+    bool reply = false;
+    std::optional<std::string> settings;
+    std::optional<std::string> sender;
+    std::optional<std::string> subject;
+    std::string file;
+};
+
+bool ParseArguments(int argc, char** argv, Options& options, std::string& error) {
+    bool haveFile = false;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+            std::optional<std::string>* target = nullptr;
+            if (arg == "--reply") {
+                options.reply = true;
+                continue;
+            }
+            if (arg == "--settings") {
+                target = &options.settings;
+            } else if (arg == "--sender") {
+                target = &options.sender;
+            } else if (arg == "--subject") {
+                target = &options.subject;
+            } else {
+                error = "unknown option " + std::string(arg);
+                return false;
+            }
+            if (i + 1 >= argc) {
+                error = std::string(arg) + " needs a value";
+                return false;
+            }
+            *target = argv[++i];
+            continue;
+        }
+        if (haveFile) {
+            error = "unexpected argument " + std::string(arg);
+            return false;
+        }
+        options.file = arg;
+        haveFile = true;
+    }
+    if (!haveFile) {
+        error = "missing FILE";
+        return false;
+    }
+    if (!options.reply && (options.settings || options.sender || options.subject)) {
+        error = "--settings, --sender and --subject need --reply";
+        return false;
+    }
+    return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        error = "cannot open " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        bytes.append(buffer, n);
+    }
+    const bool failed = std::ferror(file) != 0;
+    const int readErrno = errno;
+    std::fclose(file);
+    if (failed) {
+        error = "cannot read " + path + ": " + std::strerror(readErrno);
+        return false;
+    }
+    return true;
+}
+
+void AppendField(std::string& json, const char* key, const DualString& value) {
+    json += ",\"";
+    json += key;
+    json += "\":";
+    json += JsonString(value.Wide());
+}
+
+std::string MessageJson(const ParsedMessage& message) {
+    std::string json = "{\"isMultipart\":";
+    json += message.isMultipart ? "true" : "false";
+    AppendField(json, "from", message.from);
+    AppendField(json, "to", message.to);
+    AppendField(json, "cc", message.cc);
+    AppendField(json, "subject", message.subject);
+    AppendField(json, "replyTo", message.replyTo);
+    AppendField(json, "contentType", message.contentType);
+    AppendField(json, "contentTransferEncoding", message.contentTransferEncoding);
+    AppendField(json, "body", message.body);
+    return json;
+}
+
+int Run(int argc, char** argv) {
+    Options options;
+    std::string error;
+    if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+        std::printf("%s\n", kUsage);
+        return 0;
+    }
+    if (!ParseArguments(argc, argv, options, error)) {
+        std::fprintf(stderr, "pelmora-parse: %s (%s)\n", error.c_str(), kUsage + 7);
+        return 2;
+    }
+    std::string bytes;
+    if (!ReadWholeFile(options.file, bytes, error)) {
+        std::fprintf(stderr, "pelmora-parse: %s\n", error.c_str());
+        return 1;
+    }
+    ParsedMessage message;
+    ParseMessage(message, bytes.data(), bytes.size());
+    std::string json = MessageJson(message);
+    json += "}\n";
+    std::fwrite(json.data(), 1, json.size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace pelmora
+
+int main(int argc, char** argv) {
+    return pelmora::Run(argc, argv);
+}
