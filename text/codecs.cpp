@@ -23,7 +23,7 @@ constexpr std::array<int, 256> kDecode = MakeDecodeTable();
 // Input ends at `n` or at the first NUL, whichever comes first.
 size_t TextLength(const char* text, size_t n) {
     size_t len = 0;
-    while (len < n && text[len] != '\0') {
+    while (text != nullptr && len < n && text[len] != '\0') {
         ++len;
     }
     return len;
@@ -34,6 +34,9 @@ size_t TextLength(const char* text, size_t n) {
 std::string Base64Encode(const char* data, size_t n) {
     const auto* b = reinterpret_cast<const unsigned char*>(data);
     std::string out;
+    if (data == nullptr) {
+        return out;
+    }
     out.reserve((n + 2) / 3 * 4);
     size_t i = 0;
     for (; i + 3 <= n; i += 3) {
@@ -69,7 +72,6 @@ size_t Base64Decode(const char* text, size_t n, unsigned char* out) {
     };
     for (size_t i = 0; i < len; ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
-        const bool last = (i + 1 == len);
         if (c == '=' && have >= 2) {
             return count;  // padding in place of character 3 or 4 ends the text
         }
@@ -80,10 +82,6 @@ size_t Base64Decode(const char* text, size_t n, unsigned char* out) {
         group[have++] = static_cast<unsigned char>(v);
         switch (have) {
             case 1:
-                if (last) {
-                    emit(static_cast<unsigned char>(group[0] << 2));
-                    return count;
-                }
                 break;
             case 2:
                 emit(static_cast<unsigned char>((group[0] << 2) | ((group[1] >> 4) & 0x03)));
@@ -96,6 +94,11 @@ size_t Base64Decode(const char* text, size_t n, unsigned char* out) {
                 have = 0;
                 break;
         }
+    }
+    // A first character with nothing after it still gives its six bits. Skipped
+    // characters do not count as "after it", so "Q" and "Q!" decode alike.
+    if (have == 1) {
+        emit(static_cast<unsigned char>(group[0] << 2));
     }
     return count;
 }
