@@ -8,10 +8,26 @@
 #include "tests/support/test_files.h"
 #include "text/utf8.h"
 
+#ifdef _WIN32
+#include <objbase.h>
+#endif
+
 namespace pelmora {
 namespace {
 
 using namespace std::string_literals;
+
+#ifdef _WIN32
+// Body charsets other than ISO-2022-JP go through a COM service, as in the Inbox's thread.
+class ComApartment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    }
+    void TearDown() override { CoUninitialize(); }
+};
+const auto* const kComApartment = ::testing::AddGlobalTestEnvironment(new ComApartment);
+#endif
 
 using testing_support::DataPath;
 using testing_support::ReadBytes;
