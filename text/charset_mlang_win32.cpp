@@ -9,6 +9,7 @@
 #include "platform/owners.h"
 #include "platform/wide.h"
 #include "text/charset_service.h"
+#include "text/string_util.h"
 
 namespace pelmora {
 namespace {
@@ -24,6 +25,24 @@ const IID kIidMultiLanguage = {
 // cannot carry; the service would also read the source length as a count of units.
 bool IsWideUnitCodePage(UINT cp) {
     return cp == 1200 || cp == 1201 || cp == 12000 || cp == 12001;
+}
+
+// Common MIME names that some builds of the service do not list, with a name for the
+// same code page that they do.
+const wchar_t* KnownAlias(std::u16string_view charset) {
+    static const struct {
+        const char16_t* name;
+        const wchar_t* alias;
+    } kAliases[] = {
+        {u"euc-kr", L"ks_c_5601-1987"},
+        {u"cseuckr", L"ks_c_5601-1987"},
+    };
+    for (const auto& a : kAliases) {
+        if (HasPrefixNoCase(charset, a.name) && charset.size() == WideLength(a.name)) {
+            return a.alias;
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -43,14 +62,21 @@ bool ConvertWithCharsetService(const char* bytes, size_t n, std::u16string_view 
     if (!name) {
         return false;
     }
-    MIMECSETINFO info = {};
     // An unknown name must fail here: with both numbers left at 0 the service would
     // convert from the ANSI code page and hide the callers' fallbacks.
+    MIMECSETINFO info = {};
     if (FAILED(service->GetCharsetInfo(name.Get(), &info))) {
-        return false;
+        const wchar_t* alias = KnownAlias(charset);
+        if (alias == nullptr) {
+            return false;
+        }
+        name.Reset(SysAllocString(alias));
+        if (!name || FAILED(service->GetCharsetInfo(name.Get(), &info))) {
+            return false;
+        }
     }
     const UINT codePage = info.uiInternetEncoding != 0 ? info.uiInternetEncoding : info.uiCodePage;
-    if (IsWideUnitCodePage(codePage)) {
+    if (codePage == 0 || IsWideUnitCodePage(codePage)) {
         return false;
     }
     if (n == 0) {

@@ -61,6 +61,11 @@ class WordParser {
         if (encodingEnd == kNone) {
             return false;
         }
+        // Names hold no white space: "=?" in plain text ("1+1=? ...") must not swallow
+        // the encoded word that follows it.
+        if (HasFoldSpace(at + 2, encodingEnd)) {
+            return false;
+        }
         const size_t textEnd = FindClose(encodingEnd + 1);
         if (textEnd == kNone) {
             return false;
@@ -76,6 +81,15 @@ class WordParser {
 
   private:
     static constexpr size_t kNone = static_cast<size_t>(-1);
+
+    bool HasFoldSpace(size_t from, size_t to) const {
+        for (size_t p = from; p < to; ++p) {
+            if (IsFoldSpace(v_[p])) {
+                return true;
+            }
+        }
+        return false;
+    }
 
     size_t FindQuestion(size_t from) {
         if (from >= noQuestionFrom_) {
