@@ -1,20 +1,26 @@
-// The DLL's four exports. (Placeholder until the COM server lands.)
+// The library's four exports; the bodies live with the server plumbing (server_win32.cpp,
+// registration_win32.cpp).
 #include <windows.h>
 #include <objbase.h>
 
+#include "menuext/server.h"
+
 extern "C" {
 
-STDAPI DllCanUnloadNow() { return S_OK; }
-
-STDAPI DllGetClassObject(REFCLSID, REFIID, void** ppv) {
-    if (ppv != nullptr) {
-        *ppv = nullptr;
-    }
-    return CLASS_E_CLASSNOTAVAILABLE;
+STDAPI DllCanUnloadNow() {
+    return pelmora::CanUnloadServer();
 }
 
-STDAPI DllRegisterServer() { return E_FAIL; }
+STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
+    return pelmora::GetServerClassObject(rclsid, riid, ppv);
+}
 
-STDAPI DllUnregisterServer() { return E_FAIL; }
+STDAPI DllRegisterServer() {
+    return pelmora::RegisterServerEntries();
+}
+
+STDAPI DllUnregisterServer() {
+    return pelmora::UnregisterServerEntries();
+}
 
 }  // extern "C"

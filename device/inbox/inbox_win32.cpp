@@ -1,0 +1,512 @@
+// The emulated Inbox: loads the registered context-menu extensions through COM for the
+// read view or the list view, gives them the selected message as their site, builds the
+// context menu and invokes one item by its text, as the device's Inbox does. Headless by
+// default (driven from a shell, reporting on stdout in UTF-8); --interactive shows a
+// message list and a read view with the context menu.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "device/cemapi/device_profile.h"
+#include "device/inbox/inbox_host_win32.h"
+#include "device/inbox/inbox_options.h"
+#include "platform/owners.h"
+#include "platform/wide.h"
+#include "text/utf8.h"
+
+namespace pelmora::device {
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitUsage = 1;
+constexpr int kExitNoSelection = 2;
+constexpr int kExitNoItem = 3;
+
+void Print(const std::string& utf8) {
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), utf8.data(), static_cast<DWORD>(utf8.size()),
+              &written, nullptr);
+}
+
+void PrintError(const std::string& utf8) {
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), utf8.data(), static_cast<DWORD>(utf8.size()),
+              &written, nullptr);
+}
+
+std::string Hex(HRESULT hr) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
+    return text;
+}
+
+bool ReadFileBytes(const std::u16string& path, std::string& bytes) {
+    FileHandle file(CreateFileW(W(path.c_str()), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return false;
+    }
+    bytes.clear();
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        bytes.append(buffer, got);
+    }
+    return true;
+}
+
+// The device's messages as the profile folder holds them.
+struct MessageEntry {
+    std::u16string name;
+    std::u16string subject;
+};
+
+struct Store {
+    StoreSpec spec;
+    std::vector<MessageEntry> messages;
+};
+
+std::u16string ProfileFolder() {
+    wchar_t buffer[1024];
+    const DWORD n = GetEnvironmentVariableW(L"PELMORA_DEVICE_PROFILE", buffer, 1024);
+    std::u16string folder = n > 0 && n < 1024 ? std::u16string(U(buffer), n) : std::u16string();
+    while (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/')) {
+        folder.pop_back();
+    }
+    return folder;
+}
+
+std::vector<MessageEntry> ListMessages(const std::u16string& storeFolder) {
+    std::vector<std::u16string> names;
+    WIN32_FIND_DATAW found;
+    const std::u16string pattern = storeFolder + u"\\*";
+    HANDLE search = FindFirstFileW(W(pattern.c_str()), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::u16string name;
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+                MessageNameFromFile(U(found.cFileName), name)) {
+                names.push_back(name);
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    std::vector<MessageEntry> messages;
+    for (const std::u16string& name : names) {
+        MessageEntry entry{name, {}};
+        std::string props;
+        if (ReadFileBytes(storeFolder + u"\\" + name + u".props", props)) {
+            const MessageProps parsed = ParseMessageProps(props);
+            if (parsed.subject) {
+                entry.subject = *parsed.subject;
+            }
+        }
+        messages.push_back(entry);
+    }
+    return messages;
+}
+
+std::vector<Store> ReadProfile(const std::u16string& folder) {
+    std::vector<Store> stores;
+    std::string list;
+    if (folder.empty() || !ReadFileBytes(folder + u"\\stores.txt", list)) {
+        return stores;
+    }
+    for (StoreSpec& spec : ParseStoreList(list)) {
+        Store store{spec, ListMessages(folder + u"\\" + WideFromUtf8(spec.folder))};
+        stores.push_back(std::move(store));
+    }
+    return stores;
+}
+
+// Finds the store named on the command line: an index, a display name, or a folder name.
+int FindStore(const std::vector<Store>& stores, const std::u16string& wanted) {
+    if (wanted.empty()) {
+        return stores.empty() ? -1 : 0;
+    }
+    uint32_t index = 0;
+    if (ParseSmallNumber(wanted, index)) {
+        return index < stores.size() ? static_cast<int>(index) : -1;
+    }
+    for (size_t i = 0; i < stores.size(); ++i) {
+        if (stores[i].spec.name && *stores[i].spec.name == wanted) {
+            return static_cast<int>(i);
+        }
+    }
+    for (size_t i = 0; i < stores.size(); ++i) {
+        if (WideFromUtf8(stores[i].spec.folder) == wanted) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+int FindMessage(const Store& store, const std::u16string& wanted) {
+    if (wanted.empty()) {
+        return store.messages.empty() ? -1 : 0;
+    }
+    for (size_t i = 0; i < store.messages.size(); ++i) {
+        if (store.messages[i].name == wanted) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+std::string EntryIdOf(int storeIndex, const MessageEntry& message) {
+    return MakeEntryId(static_cast<uint32_t>(storeIndex), Utf8FromWide(message.name));
+}
+
+std::u16string MenuText(HMENU menu, int position) {
+    wchar_t text[256] = {};
+    GetMenuStringW(menu, static_cast<UINT>(position), text, 256, MF_BYPOSITION);
+    return U(text);
+}
+
+void PrintStores(const std::vector<Store>& stores) {
+    for (size_t i = 0; i < stores.size(); ++i) {
+        const Store& store = stores[i];
+        Print("store " + std::to_string(i) + " " + store.spec.folder + " " +
+              (store.spec.name ? Utf8FromWide(*store.spec.name) : std::string("(no name)")) + "\n");
+        for (const MessageEntry& message : store.messages) {
+            Print("message " + std::to_string(i) + " " + Utf8FromWide(message.name) + " " +
+                  Utf8FromWide(message.subject) + "\n");
+        }
+    }
+}
+
+// One headless pass: load the view's extensions, build the menu, print it, invoke one item.
+int RunHeadless(const InboxOptions& options, const std::string& entryId) {
+    ComPtr<InboxSite> site;
+    site.Attach(new (std::nothrow) InboxSite(entryId, options.selection));
+    if (!site || !site->Valid()) {
+        PrintError("inbox: out of memory\n");
+        return kExitUsage;
+    }
+    std::vector<LoadedExtension> extensions = LoadExtensions(options.view);
+    for (const LoadedExtension& extension : extensions) {
+        Print("extension " + Utf8FromWide(extension.classId) + " " + Hex(extension.created) + "\n");
+    }
+    HMENU menu = CreatePopupMenu();
+    BuildMenu(extensions, options.site == SiteUse::None ? nullptr : site.Get(), menu);
+    const int count = GetMenuItemCount(menu);
+    int chosen = -1;
+    for (int i = 0; i < count; ++i) {
+        const std::u16string text = MenuText(menu, i);
+        const bool grayed = (GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) &
+                             (MF_GRAYED | MF_DISABLED)) != 0;
+        Print("item " + std::to_string(i) + " " + (grayed ? "grayed " : "enabled ") +
+              Utf8FromWide(text) + "\n");
+        if ((options.pickByText && text == options.itemText) ||
+            (!options.pickByText && i == options.itemIndex)) {
+            chosen = chosen < 0 ? i : chosen;
+        }
+    }
+    int exitCode = kExitOk;
+    if (options.pickByText || options.itemIndex >= 0) {
+        LoadedExtension* owner =
+            chosen < 0 ? nullptr : OwnerOf(extensions, GetMenuItemID(menu, chosen));
+        if (owner == nullptr) {
+            Print("status none\n");
+            exitCode = kExitNoItem;
+        } else {
+            if (options.site == SiteUse::Cleared && owner->withSite) {
+                owner->withSite->SetSite(nullptr);
+            }
+            const std::u16string itemText = MenuText(menu, chosen);
+            std::u16string verbText = itemText;
+            const void* verb = nullptr;
+            std::string described;
+            switch (options.verbForm) {
+                case VerbForm::ItemText:
+                case VerbForm::Text:
+                    if (options.verbForm == VerbForm::Text) {
+                        verbText = options.verbText;
+                    }
+                    verb = verbText.c_str();
+                    described = Utf8FromWide(verbText);
+                    break;
+                case VerbForm::Offset:
+                    verb = MAKEINTRESOURCEA(options.verbOffset);
+                    described = "offset " + std::to_string(options.verbOffset);
+                    break;
+                case VerbForm::Null:
+                    described = "null";
+                    break;
+            }
+            Print("invoke " + described + "\n");
+            const HRESULT hr = InvokeWithVerb(owner->menu.Get(), nullptr, verb, options.unaligned);
+            Print("status " + Hex(hr) + "\n");
+        }
+    }
+    for (LoadedExtension& extension : extensions) {
+        if (extension.withSite) {
+            extension.withSite->SetSite(nullptr);
+        }
+    }
+    extensions.clear();
+    DestroyMenu(menu);
+    return exitCode;
+}
+
+// ---- Interactive: a message list and a read view, each with the context menu. ----
+
+constexpr int kListId = 1;
+constexpr int kTextId = 2;
+
+struct Ui {
+    InboxOptions options;
+    std::vector<Store> stores;
+    int store = -1;
+    HWND list = nullptr;
+    HWND readView = nullptr;
+    HWND readText = nullptr;
+};
+Ui* g_ui = nullptr;
+
+// Shows the view's context menu at the cursor for the selected message and runs the
+// chosen item with its text as the verb.
+void ShowContextMenu(HWND window, InboxView view) {
+    const int selected = static_cast<int>(SendMessageW(g_ui->list, LB_GETCURSEL, 0, 0));
+    if (g_ui->store < 0 || selected < 0) {
+        return;
+    }
+    const Store& store = g_ui->stores[static_cast<size_t>(g_ui->store)];
+    ComPtr<InboxSite> site;
+    site.Attach(new (std::nothrow)
+                    InboxSite(EntryIdOf(g_ui->store, store.messages[static_cast<size_t>(selected)]),
+                              SelectionShape::Message));
+    if (!site || !site->Valid()) {
+        return;
+    }
+    std::vector<LoadedExtension> extensions = LoadExtensions(view);
+    HMENU menu = CreatePopupMenu();
+    BuildMenu(extensions, site.Get(), menu);
+    if (GetMenuItemCount(menu) == 0) {
+        AppendMenuW(menu, MF_STRING | MF_GRAYED, 1, L"(no extensions)");
+    }
+    POINT at;
+    GetCursorPos(&at);
+    const UINT id = static_cast<UINT>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, window, nullptr));
+    LoadedExtension* owner = id != 0 ? OwnerOf(extensions, id) : nullptr;
+    if (owner != nullptr) {
+        wchar_t text[256] = {};
+        GetMenuStringW(menu, id, text, 256, MF_BYCOMMAND);
+        const HRESULT hr = InvokeWithVerb(owner->menu.Get(), window, text, false);
+        const std::u16string title =
+            u"Inbox - " + std::u16string(U(text)) + u": " + WideFromUtf8(Hex(hr));
+        SetWindowTextW(window, W(title.c_str()));
+    }
+    for (LoadedExtension& extension : extensions) {
+        if (extension.withSite) {
+            extension.withSite->SetSite(nullptr);
+        }
+    }
+    DestroyMenu(menu);
+}
+
+void OpenReadView(HWND owner) {
+    const int selected = static_cast<int>(SendMessageW(g_ui->list, LB_GETCURSEL, 0, 0));
+    if (g_ui->store < 0 || selected < 0) {
+        return;
+    }
+    const Store& store = g_ui->stores[static_cast<size_t>(g_ui->store)];
+    const std::u16string folder = ProfileFolder() + u"\\" + WideFromUtf8(store.spec.folder);
+    std::string raw;
+    ReadFileBytes(folder + u"\\" + store.messages[static_cast<size_t>(selected)].name + u".eml",
+                  raw);
+    // Raw mail is shown as the device shows undecoded text: bytes in the ANSI code page,
+    // lines as they come.
+    std::u16string text;
+    const int n =
+        MultiByteToWideChar(CP_ACP, 0, raw.data(), static_cast<int>(raw.size()), nullptr, 0);
+    text.resize(static_cast<size_t>(n > 0 ? n : 0));
+    if (n > 0) {
+        MultiByteToWideChar(CP_ACP, 0, raw.data(), static_cast<int>(raw.size()), W(&text[0]), n);
+    }
+    if (g_ui->readView == nullptr) {
+        g_ui->readView =
+            CreateWindowExW(0, L"PelmoraInboxRead", L"Inbox - read view",
+                            WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, 480,
+                            480, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
+    }
+    SetWindowTextW(g_ui->readText, W(text.c_str()));
+    ShowWindow(g_ui->readView, SW_SHOW);
+}
+
+LRESULT CALLBACK ReadViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            g_ui->readText = CreateWindowExW(
+                WS_EX_CLIENTEDGE, L"EDIT", L"",
+                WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY, 0, 0, 100, 100,
+                window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTextId)), nullptr, nullptr);
+            return 0;
+        case WM_SIZE:
+            MoveWindow(g_ui->readText, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+            return 0;
+        case WM_CONTEXTMENU:
+            ShowContextMenu(window, InboxView::Read);
+            return 0;
+        case WM_DESTROY:
+            g_ui->readView = nullptr;
+            g_ui->readText = nullptr;
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE: {
+            g_ui->list = CreateWindowExW(
+                WS_EX_CLIENTEDGE, L"LISTBOX", L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY,
+                0, 0, 100, 100, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)),
+                nullptr, nullptr);
+            if (g_ui->store >= 0) {
+                for (const MessageEntry& m :
+                     g_ui->stores[static_cast<size_t>(g_ui->store)].messages) {
+                    const std::u16string line =
+                        m.subject.empty() ? m.name : m.subject + u"  (" + m.name + u")";
+                    SendMessageW(g_ui->list, LB_ADDSTRING, 0,
+                                 reinterpret_cast<LPARAM>(W(line.c_str())));
+                }
+                SendMessageW(g_ui->list, LB_SETCURSEL, 0, 0);
+            }
+            return 0;
+        }
+        case WM_SIZE:
+            MoveWindow(g_ui->list, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+            return 0;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == kListId && HIWORD(wParam) == LBN_DBLCLK) {
+                OpenReadView(window);
+            }
+            return 0;
+        case WM_CONTEXTMENU:
+            ShowContextMenu(window, InboxView::List);
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+int RunInteractive(Ui& ui) {
+    g_ui = &ui;
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW list = {};
+    list.lpfnWndProc = ListViewProc;
+    list.hInstance = instance;
+    list.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    list.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    list.lpszClassName = L"PelmoraInboxList";
+    WNDCLASSW read = list;
+    read.lpfnWndProc = ReadViewProc;
+    read.lpszClassName = L"PelmoraInboxRead";
+    if (!RegisterClassW(&list) || !RegisterClassW(&read)) {
+        return kExitUsage;
+    }
+    const std::u16string title =
+        u"Inbox - " + (ui.store >= 0 && ui.stores[static_cast<size_t>(ui.store)].spec.name
+                           ? *ui.stores[static_cast<size_t>(ui.store)].spec.name
+                           : std::u16string(u"(no store)"));
+    HWND window = CreateWindowExW(0, L"PelmoraInboxList", W(title.c_str()),
+                                  WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  360, 480, nullptr, nullptr, instance, nullptr);
+    if (window == nullptr) {
+        return kExitUsage;
+    }
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    g_ui = nullptr;
+    return kExitOk;
+}
+
+int Run(const std::vector<std::u16string>& args) {
+    InboxOptions options;
+    std::u16string error;
+    if (!ParseInboxOptions(args, options, error)) {
+        PrintError("inbox: " + Utf8FromWide(error) + "\n" + kInboxUsage);
+        return kExitUsage;
+    }
+    if (options.help) {
+        Print(kInboxUsage);
+        return kExitOk;
+    }
+    if (!options.profile.empty()) {
+        SetEnvironmentVariableW(L"PELMORA_DEVICE_PROFILE", W(options.profile.c_str()));
+    }
+    Ui ui;
+    ui.stores = ReadProfile(ProfileFolder());
+    if (options.listMessages) {
+        PrintStores(ui.stores);
+        return kExitOk;
+    }
+    ui.store = FindStore(ui.stores, options.store);
+    ui.options = options;
+    if (options.interactive) {
+        return RunInteractive(ui);
+    }
+    int message = -1;
+    if (ui.store >= 0) {
+        message = FindMessage(ui.stores[static_cast<size_t>(ui.store)], options.message);
+    }
+    // A named store or message must exist; without one the menu is built with an empty
+    // selection (the list view's command needs none).
+    if ((!options.store.empty() && ui.store < 0) || (!options.message.empty() && message < 0)) {
+        PrintError("inbox: no such store or message in the profile\n");
+        return kExitNoSelection;
+    }
+    std::string entryId;
+    std::string selected = "none";
+    if (message >= 0) {
+        const MessageEntry& entry =
+            ui.stores[static_cast<size_t>(ui.store)].messages[static_cast<size_t>(message)];
+        entryId = EntryIdOf(ui.store, entry);
+        selected = std::to_string(ui.store) + " " + Utf8FromWide(entry.name);
+    }
+    Print("view " + std::string(options.view == InboxView::Read ? "read" : "list") + "\nselected " +
+          selected + "\n");
+    return RunHeadless(options, entryId);
+}
+
+}  // namespace
+
+}  // namespace pelmora::device
+
+int main() {
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    std::vector<std::u16string> args;
+    for (int i = 1; argv != nullptr && i < argc; ++i) {
+        args.emplace_back(pelmora::U(argv[i]));
+    }
+    LocalFree(argv);
+    // The Inbox's user-interface thread is a single-threaded apartment.
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+        return 1;
+    }
+    int result = 1;
+    try {
+        result = pelmora::device::Run(args);
+    } catch (const std::bad_alloc&) {
+        result = 1;
+    }
+    CoUninitialize();
+    return result;
+}
