@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "accounts/account_label.h"
 #include "text/dual_string.h"
 
 struct IMAPISession;
@@ -29,8 +30,5 @@ HRESULT InitializeMenuObjectAccounts(IMAPISession** session, int mode,
 // The settings program's listing: logs on, lists the accounts with "ActiveSync" already
 // relabelled, and releases everything. Failures are silent; `labels` keeps what was read.
 void ListSettingProgramAccounts(std::vector<DualString>& labels);
-
-// "Outlookメール" for exactly "ActiveSync" (code unit by code unit), else the name itself.
-DualString AccountDisplayLabel(const DualString& name);
 
 }  // namespace pelmora

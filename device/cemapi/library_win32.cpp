@@ -32,7 +32,8 @@ class BlockRegistry {
   public:
     BlockRegistry() { InitializeCriticalSection(&lock_); }
 
-    void* Allocate(ULONG cb, void* root) {
+    // Null when out of memory or when `root` is not a live root block (`unknownRoot`).
+    void* Allocate(ULONG cb, void* root, bool* unknownRoot = nullptr) {
         auto* h = static_cast<BlockHeader*>(::operator new(sizeof(BlockHeader) + cb, std::nothrow));
         if (h == nullptr) {
             return nullptr;
@@ -48,6 +49,9 @@ class BlockRegistry {
                 auto it = roots_.find(root);
                 if (it == roots_.end()) {
                     ok = false;
+                    if (unknownRoot != nullptr) {
+                        *unknownRoot = true;
+                    }
                 } else {
                     h->nextMore = it->second->nextMore;
                     it->second->nextMore = h;
@@ -218,7 +222,11 @@ SCODE WINAPI MAPIAllocateMore(ULONG cbSize, LPVOID lpObject, LPVOID* lppBuffer) 
     if (lppBuffer == nullptr || lpObject == nullptr) {
         return MAPI_E_INVALID_PARAMETER;
     }
-    *lppBuffer = Blocks().Allocate(cbSize, lpObject);
+    bool unknownRoot = false;
+    *lppBuffer = Blocks().Allocate(cbSize, lpObject, &unknownRoot);
+    if (unknownRoot) {
+        return MAPI_E_INVALID_PARAMETER;
+    }
     return *lppBuffer != nullptr ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;
 }
 
