@@ -5,6 +5,7 @@
 //
 // Prints one JSON object (UTF-8) with the parsed message's fields; with --reply also the
 // To, Cc, Bcc, subject and body that the compose window would receive.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,8 @@
 #include <string_view>
 
 #include "mime/parse_message.h"
+#include "reply/reply_rules.h"
+#include "settings/settings_record.h"
 #include "text/dual_string.h"
 #include "text/utf8.h"
 #include "tools/json_text.h"
@@ -109,6 +112,80 @@ void AppendField(std::string& json, const char* key, const DualString& value) {
     json += JsonString(value.Wide());
 }
 
+void AppendNullable(std::string& json, const char* key, const DualString& value, bool present) {
+    if (present) {
+        AppendField(json, key, value);
+        return;
+    }
+    json += ",\"";
+    json += key;
+    json += "\":null";
+}
+
+// The raw text as the reply command gets it from the message store: reads of 255 bytes,
+// each kept up to its first zero byte, until a short read or 32,895 bytes, then taken
+// through the code page and back as the command's text object does.
+std::string AsReadFromTheStore(const std::string& bytes) {
+    constexpr size_t kChunk = 255;
+    constexpr size_t kLastReadBelow = 32766;
+    std::string collected;
+    size_t total = 0;
+    size_t pos = 0;
+    for (;;) {
+        const size_t n = std::min(kChunk, bytes.size() - pos);
+        const std::string_view chunk(bytes.data() + pos, n);
+        pos += n;
+        if (n > 0) {
+            collected.append(chunk.substr(0, chunk.find('\0')));
+            total += n;
+        }
+        if (n != kChunk || total > kLastReadBelow) {
+            break;
+        }
+    }
+    if (collected.empty()) {
+        return collected;
+    }
+    DualString text;
+    text.AssignMultibyte(collected);
+    return text.Multibyte();
+}
+
+// What the compose window would receive for a reply to `message`.
+std::string ReplyJson(const ParsedMessage& message, bool textRead, const Options& options,
+                      const SettingsRecord& settings) {
+    std::optional<DualString> sender;
+    if (options.sender) {
+        sender = DualString(WideFromUtf8(*options.sender));
+    }
+    ReplyRecipients recipients =
+        BuildReplyRecipients(message, sender ? sender->c_str() : nullptr, settings);
+    DualString subject;
+    std::optional<DualString> storeSubject;
+    if (options.subject) {
+        storeSubject = DualString(WideFromUtf8(*options.subject));
+    }
+    const bool haveSubject =
+        BuildReplySubject(storeSubject ? storeSubject->c_str() : nullptr, subject);
+    DualString quoteSource;
+    if (settings.quote && textRead) {
+        quoteSource = message.body;
+    }
+    DualString body;
+    const bool haveBody = BuildReplyBody(quoteSource, settings, body);
+    SemicolonSeparate(recipients.to);
+    SemicolonSeparate(recipients.cc);
+    SemicolonSeparate(recipients.bcc);
+
+    std::string json = ",\"reply\":{\"to\":" + JsonString(recipients.to.Wide());
+    AppendField(json, "cc", recipients.cc);
+    AppendField(json, "bcc", recipients.bcc);
+    AppendNullable(json, "subject", subject, haveSubject);
+    AppendNullable(json, "body", body, haveBody);
+    json += "}";
+    return json;
+}
+
 std::string MessageJson(const ParsedMessage& message) {
     std::string json = "{\"isMultipart\":";
     json += message.isMultipart ? "true" : "false";
@@ -131,7 +208,7 @@ int Run(int argc, char** argv) {
         return 0;
     }
     if (!ParseArguments(argc, argv, options, error)) {
-        std::fprintf(stderr, "pelmora-parse: %s (%s)\n", error.c_str(), kUsage + 7);
+        std::fprintf(stderr, "pelmora-parse: %s; %s\n", error.c_str(), kUsage);
         return 2;
     }
     std::string bytes;
@@ -139,9 +216,25 @@ int Run(int argc, char** argv) {
         std::fprintf(stderr, "pelmora-parse: %s\n", error.c_str());
         return 1;
     }
+    SettingsRecord settings;
+    if (options.settings) {
+        std::string probe;
+        if (!ReadWholeFile(*options.settings, probe, error)) {
+            std::fprintf(stderr, "pelmora-parse: settings: %s\n", error.c_str());
+            return 1;
+        }
+        // As in the extension, a file that cannot be loaded leaves the defaults.
+        settings.LoadSettings(WideFromUtf8(*options.settings).c_str());
+    }
+    if (options.reply) {
+        bytes = AsReadFromTheStore(bytes);
+    }
     ParsedMessage message;
     ParseMessage(message, bytes.data(), bytes.size());
     std::string json = MessageJson(message);
+    if (options.reply) {
+        json += ReplyJson(message, !bytes.empty(), options, settings);
+    }
     json += "}\n";
     std::fwrite(json.data(), 1, json.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
