@@ -15,6 +15,17 @@ make_prefix() {
             "$WINE" wineboot -i >"$root/wineboot.log" 2>&1
             "$WINESERVER" -w
         fi
+        # The handheld's dialogs ask for its Japanese UI font, which Wine lacks: map it
+        # onto the installed IPA font so Japanese labels render. Xvfb runs no window
+        # manager, so windows are left unmanaged (else hiding each one waits 2 s for one).
+        if ! grep -q 'IPAPGothic' "$WINEPREFIX/user.reg" 2>/dev/null ||
+            ! grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+            "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' \
+                /t REG_SZ /d IPAPGothic /f >>"$root/wineboot.log" 2>&1
+            "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+                >>"$root/wineboot.log" 2>&1
+            "$WINESERVER" -w
+        fi
     ) 9>"$root/prefix.lock"
 }
 

@@ -1,0 +1,221 @@
+#include "dialog_driver.h"
+
+#include <utility>
+
+namespace pelmora::testing_support {
+namespace {
+
+constexpr UINT kRunStep = WM_APP + 1;
+const wchar_t kHelperClass[] = L"DialogDriverHelper";
+DialogDriver* g_current = nullptr;
+
+LPARAM LinePoint(HWND list, int line) {
+    RECT item = {};
+    SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&item));
+    return MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+}
+
+struct OwnedSearch {
+    HWND dialog;
+    HWND done;
+};
+
+BOOL CALLBACK FindDoneOnOwned(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<OwnedSearch*>(param);
+    if (GetWindow(window, GW_OWNER) == search->dialog) {
+        if (HWND button = GetDlgItem(window, IDOK)) {
+            search->done = button;
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+DialogDriver::DialogDriver(std::vector<Step> steps) : steps_(std::move(steps)) {
+    WNDCLASSW cls = {};
+    cls.lpfnWndProc = HelperProc;
+    cls.hInstance = GetModuleHandleW(nullptr);
+    cls.lpszClassName = kHelperClass;
+    RegisterClassW(&cls);  // already registered by an earlier driver: fine
+    helper_ = CreateWindowExW(0, kHelperClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                              cls.hInstance, nullptr);
+    g_current = this;
+    hook_ = SetWindowsHookExW(WH_CALLWNDPROCRET, HookProc, nullptr, GetCurrentThreadId());
+}
+
+DialogDriver::~DialogDriver() {
+    if (hook_ != nullptr) {
+        UnhookWindowsHookEx(hook_);
+    }
+    if (helper_ != nullptr) {
+        DestroyWindow(helper_);  // steps still queued die with it
+    }
+    g_current = nullptr;
+}
+
+void DialogDriver::PostNext() {
+    if (next_ < steps_.size()) {
+        PostMessageW(helper_, kRunStep, 0, 0);
+    }
+}
+
+LRESULT CALLBACK DialogDriver::HookProc(int code, WPARAM wParam, LPARAM lParam) {
+    DialogDriver* driver = g_current;
+    if (code == HC_ACTION && driver != nullptr && driver->dialog_ == nullptr) {
+        const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+        if (call->message == WM_INITDIALOG) {
+            driver->initialised_ = call->hwnd;
+        } else if (call->message == WM_WINDOWPOSCHANGED && call->hwnd == driver->initialised_ &&
+                   IsWindowVisible(call->hwnd)) {
+            // The modal loop shows the dialog once its queue first runs dry; input comes
+            // after that, as from a user looking at it.
+            driver->dialog_ = call->hwnd;
+            driver->PostNext();
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK DialogDriver::HelperProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    DialogDriver* driver = g_current;
+    if (msg == kRunStep && driver != nullptr && driver->next_ < driver->steps_.size()) {
+        Step& step = driver->steps_[driver->next_++];
+        step(driver->dialog_);
+        driver->PostNext();
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+void PostClick(HWND list, int line) {
+    const LPARAM at = LinePoint(list, line);
+    PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(list, WM_LBUTTONUP, 0, at);
+}
+
+void PostDoubleClick(HWND list, int line) {
+    const LPARAM at = LinePoint(list, line);
+    PostClick(list, line);
+    PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    PostMessageW(list, WM_LBUTTONUP, 0, at);
+}
+
+void PostKeyUp(HWND window, UINT key) {
+    // Repeat count 1, previous state down, transition state up.
+    PostMessageW(window, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+}
+
+HWND FindDoneButton(HWND dialog) {
+    OwnedSearch search = {dialog, nullptr};
+    EnumThreadWindows(GetWindowThreadProcessId(dialog, nullptr), FindDoneOnOwned,
+                      reinterpret_cast<LPARAM>(&search));
+    return search.done;
+}
+
+std::u16string ListLine(HWND list, int line) {
+    const LRESULT n = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(line), 0);
+    if (n == LB_ERR) {
+        return u"<no line>";
+    }
+    std::u16string text(static_cast<size_t>(n) + 1, u'\0');
+    SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(line),
+                 reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(n));
+    return text;
+}
+
+namespace {
+
+BOOL CALLBACK CollectProcessWindows(HWND window, LPARAM param) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId() && IsWindowVisible(window)) {
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    }
+    return TRUE;
+}
+
+// Copies one window, frame and children included, into `target` where it stands on the
+// screen, after painting whatever it still owes. Read from the window's own drawing
+// surface, this is what the window shows now, whether or not the display has caught up.
+void CopyInto(HDC target, HWND window, const RECT& area) {
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    RECT rc;
+    GetWindowRect(window, &rc);
+    HDC source = GetWindowDC(window);
+    if (source == nullptr) {
+        return;
+    }
+    BitBlt(target, rc.left - area.left, rc.top - area.top, rc.right - rc.left, rc.bottom - rc.top,
+           source, 0, 0, SRCCOPY);
+    ReleaseDC(window, source);
+}
+
+}  // namespace
+
+bool SaveScreenBitmap(const std::u16string& path, const RECT& area) {
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    const int stride = (width * 3 + 3) & ~3;
+    HDC screen = GetDC(nullptr);
+    if (screen == nullptr) {
+        return false;
+    }
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;  // bottom-up, as BMP files store rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = memory != nullptr && bitmap != nullptr;
+    if (ok) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        const RECT all = {0, 0, width, height};
+        FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        // This process's windows, bottom of the z-order first.
+        std::vector<HWND> windows;
+        EnumWindows(CollectProcessWindows, reinterpret_cast<LPARAM>(&windows));
+        for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+            CopyInto(memory, *it, area);
+        }
+        GdiFlush();
+        SelectObject(memory, old);
+    }
+    if (ok) {
+        BITMAPFILEHEADER file = {};
+        file.bfType = 0x4D42;  // "BM"
+        file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+        file.bfSize = file.bfOffBits + static_cast<DWORD>(stride * height);
+        HANDLE out = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), GENERIC_WRITE, 0,
+                                 nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ok = out != INVALID_HANDLE_VALUE;
+        const std::pair<const void*, DWORD> parts[] = {{&file, sizeof file},
+                                                       {&info.bmiHeader, sizeof info.bmiHeader},
+                                                       {bits, static_cast<DWORD>(stride * height)}};
+        for (const auto& part : parts) {
+            DWORD written = 0;
+            ok = ok && WriteFile(out, part.first, part.second, &written, nullptr) &&
+                 written == part.second;
+        }
+        if (out != INVALID_HANDLE_VALUE) {
+            CloseHandle(out);
+        }
+    }
+    if (bitmap != nullptr) {
+        DeleteObject(bitmap);
+    }
+    if (memory != nullptr) {
+        DeleteDC(memory);
+    }
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+}  // namespace pelmora::testing_support

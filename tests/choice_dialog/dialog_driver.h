@@ -1,0 +1,57 @@
+// Drives the next dialog that the calling thread shows, from inside its modal loop: a
+// thread hook notices the dialog being shown, then the steps run one by one, each from
+// a message posted behind whatever the previous step posted, so a step sees the effects of
+// the input that the steps before it posted. Nothing waits on time.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace pelmora::testing_support {
+
+class DialogDriver {
+  public:
+    using Step = std::function<void(HWND dialog)>;
+
+    explicit DialogDriver(std::vector<Step> steps);
+    ~DialogDriver();
+    DialogDriver(const DialogDriver&) = delete;
+    DialogDriver& operator=(const DialogDriver&) = delete;
+
+    HWND Dialog() const { return dialog_; }
+    size_t StepsRun() const { return next_; }
+    bool Installed() const { return hook_ != nullptr && helper_ != nullptr; }
+
+  private:
+    static LRESULT CALLBACK HookProc(int code, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK HelperProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void PostNext();
+
+    std::vector<Step> steps_;
+    size_t next_ = 0;
+    HWND initialised_ = nullptr;
+    HWND dialog_ = nullptr;
+    HHOOK hook_ = nullptr;
+    HWND helper_ = nullptr;
+};
+
+// Input as the user gives it, posted to the window's queue.
+void PostDoubleClick(HWND list, int line);
+void PostClick(HWND list, int line);
+void PostKeyUp(HWND window, UINT key);
+
+// The Done button that the shell helpers put on the dialog's navigation bar (an owned
+// window of the dialog); null when there is none.
+HWND FindDoneButton(HWND dialog);
+
+// Text of one list line.
+std::u16string ListLine(HWND list, int line);
+
+// Writes what this process's windows show in the screen rectangle as a 24-bit BMP file;
+// false on failure.
+bool SaveScreenBitmap(const std::u16string& path, const RECT& area);
+
+}  // namespace pelmora::testing_support
