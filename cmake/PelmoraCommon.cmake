@@ -46,8 +46,14 @@ function(pelmora_add_test name)
     if(T_TIMEOUT)
         set(timeout ${T_TIMEOUT})
     endif()
+    # A Windows program reads a path without a drive letter as relative to its folder, so
+    # under Wine the report goes through the Z: drive that maps the Linux root.
+    set(report ${CMAKE_BINARY_DIR}/test-results/${name}.xml)
+    if(PELMORA_WIN32)
+        set(report Z:${report})
+    endif()
     set_tests_properties(${name} PROPERTIES TIMEOUT ${timeout}
-        ENVIRONMENT "GTEST_OUTPUT=xml:${CMAKE_BINARY_DIR}/test-results/${name}.xml"
+        ENVIRONMENT "GTEST_OUTPUT=xml:${report}"
         WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
     if(PELMORA_WIN32)
         set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_session)

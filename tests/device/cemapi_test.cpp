@@ -11,6 +11,7 @@
 #include "platform/owners.h"
 #include "platform/wide.h"
 #include "tests/device/device_profile_fixture.h"
+#include "text/utf8.h"
 
 namespace pelmora {
 namespace {
@@ -554,6 +555,65 @@ TEST_F(Cemapi, SyncRecordsTheRoutingOfTheMoment) {
             EXPECT_EQ(c.Number("enabled").value_or(-1), 0) << "read at the moment of the call";
         }
     }
+}
+
+// The bundled sample device: its stores in order, every message readable byte for byte
+// through the library, CR LF line ends throughout, and one message beyond the reply's cut.
+TEST(CemapiSampleProfile, ServesEveryMessageAsStored) {
+    std::u16string folder = u"Z:" + WideFromUtf8(PELMORA_SAMPLE_PROFILE_DIR);
+    for (char16_t& c : folder) {
+        c = c == u'/' ? u'\\' : c;
+    }
+    DeviceProfileVariable variable(folder);
+    ComPtr<IMAPISession> session;
+    ASSERT_EQ(Logon(session), S_OK);
+    ComPtr<IMAPITable> table;
+    ASSERT_EQ(session->GetMsgStoresTable(MAPI_UNICODE, table.Put()), S_OK);
+    RowSet rows;
+    ASSERT_EQ(table->QueryRows(10, 0, reinterpret_cast<LPSRowSet*>(rows.Put())), S_OK);
+    const SRowSet* set = reinterpret_cast<const SRowSet*>(rows.Get());
+    ASSERT_EQ(set->cRows, 3u);
+    const char16_t* names[] = {u"ActiveSync", u"携帯メール", u"自宅プロバイダ"};
+    const char16_t* folders[] = {u"activesync", u"keitai", u"home"};
+    size_t messages = 0;
+    size_t longest = 0;
+    for (int store = 0; store < 3; ++store) {
+        EXPECT_EQ(std::u16string(U(set->aRow[store].lpProps[1].Value.lpszW)), names[store]);
+        WIN32_FIND_DATAW fd;
+        const std::u16string pattern = folder + u"\\" + folders[store] + u"\\*.eml";
+        HANDLE find = FindFirstFileW(W(pattern.c_str()), &fd);
+        ASSERT_NE(find, INVALID_HANDLE_VALUE);
+        do {
+            std::u16string file = U(fd.cFileName);
+            SCOPED_TRACE(Utf8FromWide(file));
+            const std::string name = Utf8FromWide(file.substr(0, file.size() - 4));
+            std::string stored;
+            ASSERT_TRUE(
+                testing_support::ReadBytes(folder + u"\\" + folders[store] + u"\\" + file, stored));
+            ComPtr<IUnknown> object;
+            ASSERT_EQ(Open(session.Get(), std::to_string(store) + "/" + name, object), S_OK);
+            IMessage* message = reinterpret_cast<IMessage*>(object.Get());
+            ComPtr<IUnknown> streamObject;
+            ASSERT_EQ(message->OpenProperty(PR_CE_MIME_TEXT, nullptr, 0, 0, streamObject.Put()),
+                      S_OK);
+            std::string raw;
+            int reads = 0;
+            ASSERT_EQ(ReadAll(reinterpret_cast<IStream*>(streamObject.Get()), raw, reads), S_OK);
+            EXPECT_EQ(raw, stored);
+            for (size_t i = 0; i < raw.size(); ++i) {
+                ASSERT_TRUE(raw[i] != '\n' || (i > 0 && raw[i - 1] == '\r')) << "bare LF at " << i;
+            }
+            PropTags3 tags = {3, {PR_MESSAGE_CLASS_W, PR_SENDER_EMAIL_ADDRESS_W, PR_SUBJECT_W}};
+            ULONG count = 0;
+            MapiBuffer<SPropValue> values;
+            EXPECT_EQ(message->GetProps(Tags(tags), MAPI_UNICODE, &count, values.Put()), S_OK);
+            longest = raw.size() > longest ? raw.size() : longest;
+            ++messages;
+        } while (FindNextFileW(find, &fd));
+        FindClose(find);
+    }
+    EXPECT_EQ(messages, 6u);
+    EXPECT_GT(longest, 32895u);
 }
 
 // Run only as a child process of the test below: leaves a session and a buffer behind.
