@@ -17,6 +17,9 @@ namespace {
 constexpr char kEsc = 0x1B;
 
 size_t TextLength(const char* s, size_t n) {
+    if (n == 0) {
+        return 0;  // an empty view may have no storage at all
+    }
     const void* nul = std::memchr(s, 0, n);
     return nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - s) : n;
 }

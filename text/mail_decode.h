@@ -15,9 +15,11 @@ void JisPairToShiftJis(unsigned char& first, unsigned char& second);
 // position of that NUL. The output is never longer than the input.
 size_t Iso2022JpToShiftJis(const char* in, size_t n, char* out);
 
-// Converts `n` bytes in the named MIME charset to wide text. False for "US-ASCII" and
-// whenever the conversion cannot be made (unknown charset, bad input the converter
-// rejects); the callers then apply their own fallback.
+// Converts `n` bytes (ending early at a NUL) in the named MIME charset to wide text, never
+// more units than bytes; bytes the charset does not define become replacement characters.
+// False for "US-ASCII", for names the converter does not know, for charsets of 16- or
+// 32-bit units and whenever the conversion cannot be made; `out` is then unchanged and the
+// callers apply their own fallback. Expects COM initialised on the calling thread (Windows).
 bool ConvertCharsetText(const char* bytes, size_t n, std::u16string_view charset,
                         std::u16string& out);
 
@@ -26,9 +28,9 @@ bool ConvertCharsetText(const char* bytes, size_t n, std::u16string_view charset
 // of characters before it. Never more characters than the value has bytes.
 size_t DecodeHeaderText(const char* value, size_t n, char16_t* out);
 
-// Converts body bytes to wide text using the charset parameter of a Content-Type value;
-// without a usable charset the bytes are taken as ISO-2022-JP or Shift_JIS. False only
-// when memory runs out.
+// Converts body bytes (ending early at a NUL) to wide text using the charset parameter of
+// a Content-Type value; without a usable charset the bytes are taken as ISO-2022-JP or
+// Shift_JIS. Never more units than bytes. False only when memory runs out.
 bool DecodeBodyText(const char* bytes, size_t n, std::string_view contentType,
                     std::u16string& out);
 

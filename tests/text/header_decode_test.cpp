@@ -108,5 +108,14 @@ TEST(DecodeBodyText, TakesTheCharsetFromTheContentType) {
     }
 }
 
+TEST(DecodeBodyText, TakesEmptyViewsWithoutStorage) {
+    std::u16string out = u"old";
+    ASSERT_TRUE(DecodeBodyText(nullptr, 0, std::string_view(), out));
+    EXPECT_EQ(out, u"");
+    char16_t header[1] = {u'G'};
+    EXPECT_EQ(DecodeHeaderText(nullptr, 0, header), 0u);
+    EXPECT_EQ(header[0], u'\0');
+}
+
 }  // namespace
 }  // namespace pelmora
