@@ -19,6 +19,7 @@
 #include "text/dual_string.h"
 #include "text/utf8.h"
 #include "tools/json_text.h"
+#include "tools/message_json.h"
 
 namespace pelmora {
 namespace {
@@ -186,20 +187,6 @@ std::string ReplyJson(const ParsedMessage& message, bool textRead, const Options
     return json;
 }
 
-std::string MessageJson(const ParsedMessage& message) {
-    std::string json = "{\"isMultipart\":";
-    json += message.isMultipart ? "true" : "false";
-    AppendField(json, "from", message.from);
-    AppendField(json, "to", message.to);
-    AppendField(json, "cc", message.cc);
-    AppendField(json, "subject", message.subject);
-    AppendField(json, "replyTo", message.replyTo);
-    AppendField(json, "contentType", message.contentType);
-    AppendField(json, "contentTransferEncoding", message.contentTransferEncoding);
-    AppendField(json, "body", message.body);
-    return json;
-}
-
 int Run(int argc, char** argv) {
     Options options;
     std::string error;
@@ -231,7 +218,8 @@ int Run(int argc, char** argv) {
     }
     ParsedMessage message;
     ParseMessage(message, bytes.data(), bytes.size());
-    std::string json = MessageJson(message);
+    std::string json = "{";
+    AppendParsedMessageMembers(json, message);
     if (options.reply) {
         json += ReplyJson(message, !bytes.empty(), options, settings);
     }

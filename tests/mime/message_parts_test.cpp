@@ -18,17 +18,13 @@ struct ParameterCase {
 TEST(GetParameterValue, FindsTheFirstSegmentBeginningWithTheName) {
     const ParameterCase cases[] = {
         {"multipart/mixed; boundary=\"a b;c\"", "boundary", "a b"},
-        {"multipart/mixed;boundary=abc", "boundary", "abc"},
         {"multipart/mixed; BOUNDARY = x ; y", "boundary", "x "},
         {"  multipart/mixed;\t boundary=\"q\"; charset=z", "charset", "z"},
-        {"text/plain; charset=\"ISO-2022-JP\"", "charset", "ISO-2022-JP"},
         {"text/plain; charset", "charset", ""},
         {"text/plain; charsetx=1", "charset", "x=1"},
         {"text/plain; name=\"a\"", "charset", std::nullopt},
-        {"text/plain;", "charset", std::nullopt},
         {"text/plain; ", "charset", std::nullopt},
         {"", "charset", std::nullopt},
-        {" \t", "charset", std::nullopt},
     };
     for (const ParameterCase& c : cases) {
         SCOPED_TRACE(c.value);
@@ -47,42 +43,24 @@ TEST(FindBoundaryLine, MatchesLineStartsByPrefixIgnoringCase) {
     EXPECT_EQ(FindBoundaryLine("--ab", "abc"), 4u);
 }
 
-std::string Body(std::string_view text, const MessagePart& part) {
-    if (part.bodyStart == kNoPosition) {
-        return "<none>";
-    }
-    const size_t end = part.bodyEnd == kNoPosition ? text.size() : part.bodyEnd;
-    return std::string(text.substr(part.bodyStart, end - part.bodyStart));
-}
-
-struct Walked {
-    std::string type;
-    std::string encoding;
-    std::string body;
-    bool ended;
-};
-
-std::vector<Walked> Walk(std::string_view contentType, std::string_view text) {
+// The walk's parts as "type|encoding|body|" lines, the body's last "|" left out when the
+// part has no end ("-" for no body at all).
+std::string Walk(std::string_view contentType, std::string_view text) {
     std::vector<MessagePart> parts;
     CollectParts(contentType, text, parts);
-    std::vector<Walked> out;
+    std::string out;
     for (const MessagePart& p : parts) {
-        out.push_back({p.contentType, p.transferEncoding, Body(text, p), p.bodyEnd != kNoPosition});
+        out += p.contentType + "|" + p.transferEncoding + "|";
+        if (p.bodyStart == kNoPosition) {
+            out += "-";
+        } else {
+            const size_t end = p.bodyEnd == kNoPosition ? text.size() : p.bodyEnd;
+            out += std::string(text.substr(p.bodyStart, end - p.bodyStart));
+            out += p.bodyEnd == kNoPosition ? "" : "|";
+        }
+        out += "\n";
     }
     return out;
-}
-
-void ExpectWalk(std::string_view contentType, std::string_view text,
-                const std::vector<Walked>& expected) {
-    const std::vector<Walked> got = Walk(contentType, text);
-    ASSERT_EQ(got.size(), expected.size());
-    for (size_t i = 0; i < got.size(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(got[i].type, expected[i].type);
-        EXPECT_EQ(got[i].encoding, expected[i].encoding);
-        EXPECT_EQ(got[i].body, expected[i].body);
-        EXPECT_EQ(got[i].ended, expected[i].ended);
-    }
 }
 
 TEST(CollectParts, WalksNestedPartsDepthFirst) {
@@ -95,30 +73,31 @@ TEST(CollectParts, WalksNestedPartsDepthFirst) {
         "--in--\r\n"
         "--out\r\nContent-Type: application/pdf\r\n\r\n%PDF\r\n"
         "--out--\r\nepilogue --out\r\n--out\r\nContent-Type: text/late\r\n\r\nx\r\n";
-    ExpectWalk("multipart/mixed; boundary=out", text,
-               {{"text/plain", " base64", "AAA\r\n", true},
-                {"text/html", "", "<p>\r\n", true},
-                {"application/pdf", "", "%PDF\r\n", true}});
+    EXPECT_EQ(Walk("multipart/mixed; boundary=out", text),
+              "text/plain| base64|AAA\r\n|\n"
+              "text/html||<p>\r\n|\n"
+              "application/pdf||%PDF\r\n|\n");
 }
 
 TEST(CollectParts, EndsMalformedWalksWithWhatWasFound) {
     // No boundary parameter, or no boundary line: nothing.
-    ExpectWalk("multipart/mixed", "--x\r\n\r\nbody", {});
-    ExpectWalk("multipart/mixed; boundary=x", "no boundary here\r\n", {});
-    ExpectWalk("", "--x\r\n\r\nbody", {});
+    EXPECT_EQ(Walk("multipart/mixed", "--x\r\n\r\nbody"), "");
+    EXPECT_EQ(Walk("multipart/mixed; boundary=x", "no boundary here\r\n"), "");
+    EXPECT_EQ(Walk("", "--x\r\n\r\nbody"), "");
     // A missing closing delimiter: the last part runs to the end.
-    ExpectWalk("m; boundary=x", "--x\r\nContent-Type: text/plain\r\n\r\nto the end\r\n",
-               {{"text/plain", "", "to the end\r\n", false}});
+    EXPECT_EQ(Walk("m; boundary=x", "--x\r\nContent-Type: text/plain\r\n\r\nto the end\r\n"),
+              "text/plain||to the end\r\n\n");
     // A part without an empty line ends the walk, the part kept without a body.
-    ExpectWalk("m; boundary=x", "--x\r\n\r\none\r\n--x\r\nContent-Type: text/b\r\n--x\r\n",
-               {{"", "", "one\r\n", true}, {"text/b", "", "<none>", false}});
+    EXPECT_EQ(Walk("m; boundary=x", "--x\r\n\r\none\r\n--x\r\nContent-Type: text/b\r\n--x\r\n"),
+              "||one\r\n|\n"
+              "text/b||-\n");
     // A nested multipart without an empty line ends the walk.
-    ExpectWalk("m; boundary=x", "--x\r\nContent-Type: multipart/a; boundary=y\r\n--y\r\n", {});
+    EXPECT_EQ(Walk("m; boundary=x", "--x\r\nContent-Type: multipart/a; boundary=y\r\n--y\r\n"), "");
     // The rest of a boundary line is not a header line.
-    ExpectWalk("m; boundary=x", "--xContent-Type: text/a\r\n\r\nq\r\n", {{"", "", "q\r\n", false}});
+    EXPECT_EQ(Walk("m; boundary=x", "--xContent-Type: text/a\r\n\r\nq\r\n"), "||q\r\n\n");
     // The boundary matches in any letter case.
-    ExpectWalk("m; boundary=\"AbC\"", "--aBc\r\nContent-Type: text/a\r\n\r\nq\r\n--ABC--\r\n",
-               {{"text/a", "", "q\r\n", true}});
+    EXPECT_EQ(Walk("m; boundary=\"AbC\"", "--aBc\r\nContent-Type: text/a\r\n\r\nq\r\n--ABC--\r\n"),
+              "text/a||q\r\n|\n");
 }
 
 TEST(CollectParts, NestedWalkEndsAtAnEnclosingBoundary) {
@@ -128,8 +107,9 @@ TEST(CollectParts, NestedWalkEndsAtAnEnclosingBoundary) {
         "--out\r\nContent-Type: multipart/alternative; boundary=in\r\n\r\n"
         "--in\r\nContent-Type: text/plain\r\n\r\nfirst\r\n"
         "--out\r\nContent-Type: image/gif\r\n\r\nGIF\r\n--out--\r\n";
-    ExpectWalk("multipart/mixed; boundary=out", text,
-               {{"text/plain", "", "first\r\n", true}, {"image/gif", "", "GIF\r\n", true}});
+    EXPECT_EQ(Walk("multipart/mixed; boundary=out", text),
+              "text/plain||first\r\n|\n"
+              "image/gif||GIF\r\n|\n");
 }
 
 TEST(CollectParts, NestedBoundaryThatExtendsTheOuterOneStaysNested) {
@@ -138,10 +118,10 @@ TEST(CollectParts, NestedBoundaryThatExtendsTheOuterOneStaysNested) {
         "--b_alt\r\nContent-Type: text/plain\r\n\r\nplain\r\n"
         "--b_alt\r\nContent-Type: text/html\r\n\r\nhtml\r\n--b_alt--\r\n"
         "--b\r\nContent-Type: image/png\r\n\r\nPNG\r\n--b--\r\n";
-    ExpectWalk("multipart/mixed; boundary=b", text,
-               {{"text/plain", "", "plain\r\n", true},
-                {"text/html", "", "html\r\n", true},
-                {"image/png", "", "PNG\r\n", true}});
+    EXPECT_EQ(Walk("multipart/mixed; boundary=b", text),
+              "text/plain||plain\r\n|\n"
+              "text/html||html\r\n|\n"
+              "image/png||PNG\r\n|\n");
 }
 
 // A message of `levels` nested multiparts with a text part at the bottom.
