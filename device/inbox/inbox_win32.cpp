@@ -216,6 +216,11 @@ int RunHeadless(const InboxOptions& options, const std::string& entryId) {
         if (owner == nullptr) {
             Print("status none\n");
             exitCode = kExitNoItem;
+        } else if ((GetMenuState(menu, static_cast<UINT>(chosen), MF_BYPOSITION) &
+                    (MF_GRAYED | MF_DISABLED)) != 0) {
+            // As on the device, a grayed item cannot be chosen.
+            Print("status grayed\n");
+            exitCode = kExitNoItem;
         } else {
             if (options.site == SiteUse::Cleared && owner->withSite) {
                 owner->withSite->SetSite(nullptr);
