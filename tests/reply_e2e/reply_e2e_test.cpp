@@ -6,15 +6,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "device/cemapi/cemapi_testing.h"
 #include "device/cemapi/device_profile.h"
+#include "device/inbox/inbox_host_win32.h"
+#include "platform/owners.h"
 #include "tests/choice_dialog/dialog_driver.h"
 #include "tests/device/device_profile_fixture.h"
-#include "tests/reply_e2e/reply_fixture_win32.h"
+#include "text/codecs.h"
+#include "text/dual_string.h"
 #include "text/utf8.h"
 
 #ifndef PELMORA_DLL_FILE
@@ -27,9 +32,190 @@ namespace {
 using device::SelectionShape;
 using testing_support::DialogDriver;
 using testing_support::JsonValue;
-using testing_support::ReadView;
-using testing_support::SettingsValues;
+using testing_support::ReadBytes;
 using testing_support::TestDeviceProfile;
+using testing_support::WriteBytes;
+
+const char16_t kReplyVerb[] = u"アカウントを指定して返信";
+
+const wchar_t* W(const std::u16string& s) {
+    return reinterpret_cast<const wchar_t*>(s.c_str());
+}
+
+// A build-tree file as Wine reaches it, through the Z: drive.
+std::u16string WindowsPath(const char* unixPath) {
+    std::u16string p = u"Z:" + WideFromUtf8(unixPath);
+    std::replace(p.begin(), p.end(), u'/', u'\\');
+    return p;
+}
+
+const wchar_t* const kServerKeys[] = {
+    L"CLSID\\{0ED86D47-9EDC-4878-9165-3F7553440109}\\InprocServer32",
+    L"CLSID\\{A1F2C36C-F0F2-4af1-B49C-9EFFDC8B2B7E}\\InprocServer32"};
+
+std::optional<std::u16string> ServerPath(const wchar_t* key) {
+    wchar_t value[1024] = {};
+    LONG size = sizeof value - sizeof(wchar_t);
+    if (RegQueryValueW(HKEY_CLASSES_ROOT, key, value, &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return std::u16string(reinterpret_cast<const char16_t*>(value));
+}
+
+HRESULT CallExport(HMODULE module, const char* name) {
+    auto call =
+        reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    return call != nullptr ? call() : E_FAIL;
+}
+
+// The built Pelmora.dll registered while the object lives; an earlier registration (the
+// demo's, say) gets its server paths back afterwards.
+class ServerRegistration {
+  public:
+    explicit ServerRegistration(const std::u16string& dllPath)
+        : previous_{ServerPath(kServerKeys[0]), ServerPath(kServerKeys[1])},
+          module_(LoadLibraryW(W(dllPath))) {
+        registered_ = module_ != nullptr && CallExport(module_, "DllRegisterServer") == S_OK;
+    }
+    ~ServerRegistration() {
+        if (!previous_[0]) {
+            CallExport(module_, "DllUnregisterServer");
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (previous_[i]) {
+                RegSetValueW(HKEY_CLASSES_ROOT, kServerKeys[i], REG_SZ, W(*previous_[i]), 0);
+            }
+        }
+        FreeLibrary(module_);
+    }
+    bool Registered() const { return registered_; }
+
+  private:
+    std::optional<std::u16string> previous_[2];
+    HMODULE module_;
+    bool registered_ = false;
+};
+
+// The settings as the settings program stores them.
+struct SettingsValues {
+    std::optional<int32_t> accountIndex;  // none: not written (no automatic account)
+    bool quote = false;
+    std::u16string quoteString;
+    std::u16string signature;
+    std::u16string cc;
+    std::u16string bcc;
+};
+
+// Owns \Program Files\Pelmora\Pelmora.ini on the device's C: drive while it lives, and
+// puts back what was there.
+class SettingsFile {
+  public:
+    SettingsFile() {
+        std::string bytes;
+        if (ReadBytes(kPath, bytes)) {
+            previous_ = bytes;
+        }
+        createdFolder_ = CreateDirectoryW(L"C:\\Program Files\\Pelmora", nullptr) != FALSE;
+    }
+    ~SettingsFile() {
+        if (previous_) {
+            WriteBytes(kPath, *previous_);
+        } else {
+            Remove();
+        }
+        if (createdFolder_) {
+            RemoveDirectoryW(L"C:\\Program Files\\Pelmora");
+        }
+    }
+    // Texts as base64 of their ANSI bytes, booleans as TRUE/FALSE, lines ended by CR LF.
+    bool Write(const SettingsValues& v) {
+        auto text = [](const char* key, const std::u16string& value) {
+            const std::string bytes = ToMultibyte(value);
+            return value.empty()
+                       ? std::string()
+                       : std::string(key) + "=" + Base64Encode(bytes.data(), bytes.size()) + "\r\n";
+        };
+        std::string file = "[Pelmora]\r\n";
+        if (v.accountIndex) {
+            file += "RESACCOUNTINDEX=" + std::to_string(*v.accountIndex) + "\r\n";
+        }
+        file += text("CC", v.cc) + text("BCC", v.bcc);
+        file += "PRIOFROM=FALSE\r\nRESALL=FALSE\r\nRESALLCC=FALSE\r\n";
+        file += std::string("QUATE=") + (v.quote ? "TRUE" : "FALSE") + "\r\n";
+        file += text("QUATESTRING", v.quoteString) + text("SIGNATURE", v.signature);
+        return WriteBytes(kPath, file);
+    }
+    void Remove() { DeleteFileW(W(kPath)); }
+
+  private:
+    const std::u16string kPath = u"C:\\Program Files\\Pelmora\\Pelmora.ini";
+    std::optional<std::string> previous_;
+    bool createdFolder_ = false;
+};
+
+// The Inbox's read view over one selected message, its menu built from every registered
+// read-view extension. Invoke runs Pelmora's item with C: as the current drive: on the
+// device, a path without a drive starts at its root.
+class ReadView {
+  public:
+    ReadView(uint32_t store, const std::string& message, SelectionShape shape) {
+        extensions_ = device::LoadExtensions(device::InboxView::Read);
+        site_.Attach(new device::InboxSite(device::MakeEntryId(store, message), shape));
+        menu_ = CreatePopupMenu();
+        device::BuildMenu(extensions_, site_.Get(), menu_);
+        for (device::LoadedExtension& extension : extensions_) {
+            if (CompareStringOrdinal(W(extension.classId), -1,
+                                     L"{0ED86D47-9EDC-4878-9165-3F7553440109}", -1,
+                                     TRUE) == CSTR_EQUAL) {
+                pelmora_ = &extension;
+            }
+        }
+    }
+    ~ReadView() {
+        // The Inbox takes its site back before it lets the extensions go.
+        for (device::LoadedExtension& extension : extensions_) {
+            if (extension.withSite) {
+                extension.withSite->SetSite(nullptr);
+            }
+        }
+        extensions_.clear();
+        DestroyMenu(menu_);
+    }
+    ReadView(const ReadView&) = delete;
+    ReadView& operator=(const ReadView&) = delete;
+
+    HRESULT Created() const { return pelmora_ != nullptr ? pelmora_->created : E_FAIL; }
+    HRESULT Invoke() {
+        if (pelmora_ == nullptr || !pelmora_->menu) {
+            return E_FAIL;
+        }
+        wchar_t previous[MAX_PATH] = {};
+        GetCurrentDirectoryW(MAX_PATH, previous);
+        SetCurrentDirectoryW(L"C:\\");
+        const HRESULT hr = device::InvokeWithVerb(pelmora_->menu.Get(), nullptr, kReplyVerb, false);
+        SetCurrentDirectoryW(previous);
+        return hr;
+    }
+
+  private:
+    std::vector<device::LoadedExtension> extensions_;
+    ComPtr<device::InboxSite> site_;
+    HMENU menu_ = nullptr;
+    device::LoadedExtension* pelmora_ = nullptr;
+};
+
+// The stand-in messaging library's live objects and buffers in this process.
+CEMAPI_DEVICE_COUNTS DeviceCounts() {
+    CEMAPI_DEVICE_COUNTS counts = {};
+    if (HMODULE cemapi = GetModuleHandleW(L"cemapi.dll")) {
+        auto read = reinterpret_cast<void(WINAPI*)(CEMAPI_DEVICE_COUNTS*)>(
+            reinterpret_cast<void*>(GetProcAddress(cemapi, "CemapiDeviceCounts")));
+        if (read != nullptr) {
+            read(&counts);
+        }
+    }
+    return counts;
+}
 
 constexpr HRESULT kErrorsReturned = 0x00040380;  // MAPI_W_ERRORS_RETURNED
 
@@ -45,7 +231,8 @@ const std::string kMeetingMail =
     "\r\n"
     "\x1b$BL@F|$N2q5D$O\x1b(B10\x1b$B;~$+$i$G$9!#\x1b(B\r\n"
     "\x1b$B$h$m$7$/!#\x1b(B\r\n";
-const std::string kMeetingProps = "class=IPM.Note\nsender=taro@example.jp\nsubject=会議の件\n";
+const std::string kMeetingProps =
+    "class=IPM.Note.Mobile\nsender=taro@example.jp\nsubject=会議の件\n";
 
 // Plain ASCII text whose body is exactly `bodyBytes` long after this header block.
 const std::string kPlainHeader =
@@ -70,8 +257,7 @@ class ReplyEndToEnd : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        registration_ =
-            new testing_support::ServerRegistration(testing_support::WindowsPath(PELMORA_DLL_FILE));
+        registration_ = new ServerRegistration(WindowsPath(PELMORA_DLL_FILE));
     }
     static void TearDownTestSuite() {
         delete registration_;
@@ -95,7 +281,7 @@ class ReplyEndToEnd : public ::testing::Test {
     }
 
     void ExpectNothingAlive() {
-        const CEMAPI_DEVICE_COUNTS c = testing_support::DeviceCounts();
+        const CEMAPI_DEVICE_COUNTS c = DeviceCounts();
         EXPECT_EQ(c.sessions, 0);
         EXPECT_EQ(c.tables, 0);
         EXPECT_EQ(c.messages, 0);
@@ -126,14 +312,14 @@ class ReplyEndToEnd : public ::testing::Test {
         return v != nullptr && v->IsNull();
     }
 
-    static testing_support::ServerRegistration* registration_;
-    testing_support::SettingsFile settings_;
+    static ServerRegistration* registration_;
+    SettingsFile settings_;
     TestDeviceProfile profile_;
 };
 
-testing_support::ServerRegistration* ReplyEndToEnd::registration_ = nullptr;
+ServerRegistration* ReplyEndToEnd::registration_ = nullptr;
 
-TEST_F(ReplyEndToEnd, ComposesTheJapaneseReplyField_by_field) {
+TEST_F(ReplyEndToEnd, ComposesTheJapaneseReplyFieldByField) {
     SettingsValues s;
     s.accountIndex = 0;
     s.quote = true;
@@ -154,22 +340,7 @@ TEST_F(ReplyEndToEnd, ComposesTheJapaneseReplyField_by_field) {
     EXPECT_EQ(request.Text("body"), u"山田\n> 明日の会議は10時からです。\n> よろしく。\n> ");
     EXPECT_TRUE(IsNull(request, "attachments"));
     EXPECT_EQ(request.Number("attachmentCount"), 0);
-    EXPECT_EQ(request.Text("messageClass"), u"IPM.Note");
-    ExpectNothingAlive();
-}
-
-TEST_F(ReplyEndToEnd, ReplyToAllTakesTheParsedHeaders) {
-    SettingsValues s;
-    s.accountIndex = 1;
-    s.resAll = true;
-    ASSERT_TRUE(settings_.Write(s));
-    EXPECT_EQ(Reply(), S_OK);
-    const JsonValue request = OnlyCompose();
-    EXPECT_EQ(request.Text("account"), u"ActiveSync");  // the name, not its label
-    EXPECT_EQ(request.Text("to"), u"taro@example.jp;hanako@example.jp; jiro@example.jp;");
-    EXPECT_EQ(request.Text("cc"), u"saburo@example.jp;");
-    EXPECT_EQ(request.Text("bcc"), u"");
-    EXPECT_TRUE(IsNull(request, "body"));  // no signature, no quoting
+    EXPECT_EQ(request.Text("messageClass"), u"IPM.Note.Mobile");  // as the store has it
     ExpectNothingAlive();
 }
 
@@ -230,18 +401,27 @@ TEST_F(ReplyEndToEnd, TakesTheAccountFromTheSettingsOrTheDialog) {
 TEST_F(ReplyEndToEnd, CancelledChoiceReportsThePropertyReadsStatus) {
     profile_.AddMessage("work", "classless", kMeetingMail, "sender=taro@example.jp\n");
     ASSERT_TRUE(settings_.Write(SettingsValues{}));
-    DialogDriver driver({[](HWND dialog) {
-        SendMessageW(testing_support::FindDoneButton(dialog), BM_CLICK, 0, 0);
-    }});
-    EXPECT_EQ(Reply(0, "classless"), kErrorsReturned);
-    EXPECT_NE(driver.Dialog(), nullptr);
-    EXPECT_TRUE(Composed().empty());
+    {
+        DialogDriver driver({[](HWND dialog) {
+            SendMessageW(testing_support::FindDoneButton(dialog), BM_CLICK, 0, 0);
+        }});
+        EXPECT_EQ(Reply(0, "classless"), kErrorsReturned);
+        EXPECT_NE(driver.Dialog(), nullptr);
+        EXPECT_TRUE(Composed().empty());
+    }
+    // Chosen this time: without the class and subject properties none is handed on.
+    DialogDriver driver(
+        {[](HWND dialog) { testing_support::PostDoubleClick(GetDlgItem(dialog, 1001), 0); }});
+    EXPECT_EQ(Reply(0, "classless"), S_OK);
+    const JsonValue request = OnlyCompose();
+    EXPECT_TRUE(IsNull(request, "messageClass"));
+    EXPECT_TRUE(IsNull(request, "subject"));
     ExpectNothingAlive();
 }
 
 // The settings file is read again at every run of the same object.
 TEST_F(ReplyEndToEnd, ReadsTheSettingsAtEveryRun) {
-    ReadView view(0, "meeting");
+    ReadView view(0, "meeting", SelectionShape::Message);
     ASSERT_EQ(view.Created(), S_OK);
     SettingsValues s;
     s.accountIndex = 1;
@@ -262,24 +442,6 @@ TEST_F(ReplyEndToEnd, ReadsTheSettingsAtEveryRun) {
     EXPECT_EQ(composed[0].Text("body"), u"一回目\n");
     EXPECT_EQ(composed[1].Text("account"), u"会社");
     EXPECT_TRUE(IsNull(composed[1], "body"));
-}
-
-// The message class goes to the compose window as the store has it; without one, none.
-TEST_F(ReplyEndToEnd, PassesTheMessageClassThrough) {
-    profile_.AddMessage("work", "custom", kMeetingMail,
-                        "class=IPM.Note.Mobile.SMS\nsender=s@example.jp\nsubject=x\n");
-    profile_.AddMessage("work", "classless", kMeetingMail, "sender=s@example.jp\n");
-    SettingsValues s;
-    s.accountIndex = 0;
-    ASSERT_TRUE(settings_.Write(s));
-    EXPECT_EQ(Reply(0, "custom"), S_OK);
-    EXPECT_EQ(Reply(0, "classless"), S_OK);
-    const std::vector<JsonValue> composed = Composed();
-    ASSERT_EQ(composed.size(), 2u);
-    EXPECT_EQ(composed[0].Text("messageClass"), u"IPM.Note.Mobile.SMS");
-    EXPECT_TRUE(IsNull(composed[1], "messageClass"));
-    EXPECT_TRUE(IsNull(composed[1], "subject"));  // no subject property: no "RE:"
-    ExpectNothingAlive();
 }
 
 // With quoting on and no quote mark the body is the parsed text unchanged, so it shows
@@ -378,30 +540,6 @@ TEST_F(ReplyEndToEnd, EndsEachFailureWithItsStatusAndReleasesEverything) {
         ExpectNothingAlive();
     }
     profile_.SetFaults("");
-}
-
-// The emulated Inbox program itself, as the demo runs it: it creates the extension, picks
-// the item by its text and reports the command's status; its messaging library reports
-// at exit that nothing was left alive.
-TEST_F(ReplyEndToEnd, InboxProgramRepliesAndLeavesNothingAlive) {
-    SettingsValues s;
-    s.accountIndex = 1;
-    ASSERT_TRUE(settings_.Write(s));
-    const std::u16string inbox = testing_support::WindowsPath(PELMORA_INBOX_FILE);
-    const testing_support::ProcessResult r = testing_support::RunProcess(
-        u"\"" + inbox + u"\" --profile \"" + profile_.Folder() +
-            u"\" --view read --store 0 --message meeting --item アカウントを指定して返信",
-        u"C:\\");
-    EXPECT_EQ(r.exitCode, 0u) << r.output;
-    EXPECT_NE(r.output.find("status 0x00000000"), std::string::npos) << r.output;
-    EXPECT_EQ(OnlyCompose().Text("account"), u"ActiveSync");
-    std::string live;
-    ASSERT_TRUE(testing_support::ReadBytes(profile_.Path(u"live.jsonl"), live));
-    const std::vector<JsonValue> lines = testing_support::ParseJsonLines(live);
-    ASSERT_FALSE(lines.empty());
-    for (const char* key : {"sessions", "tables", "messages", "streams", "buffers", "badFrees"}) {
-        EXPECT_EQ(lines.back().Number(key), 0) << key;
-    }
 }
 
 }  // namespace
