@@ -25,6 +25,14 @@ ChoiceDialogState g_state;
 
 // Enter released in the list confirms the choice: the dialog sees it, the list does not.
 LRESULT CALLBACK ListFilter(HWND list, UINT msg, WPARAM wParam, LPARAM lParam) {
+    // The list claims Enter from the dialog manager, which would otherwise turn its key-down
+    // into the Done command and end the dialog even with no line selected.
+    if (msg == WM_GETDLGCODE && lParam != 0) {
+        const MSG* key = reinterpret_cast<const MSG*>(lParam);
+        if ((key->message == WM_KEYDOWN || key->message == WM_CHAR) && key->wParam == VK_RETURN) {
+            return CallWindowProcW(g_state.listProc, list, msg, wParam, lParam) | DLGC_WANTMESSAGE;
+        }
+    }
     if (msg == WM_KEYUP && wParam == VK_RETURN) {
         SendMessageW(GetParent(list), WM_KEYUP, wParam, lParam);
         return 0;

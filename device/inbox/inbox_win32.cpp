@@ -454,8 +454,14 @@ int Run(const std::vector<std::u16string>& args) {
         return kExitOk;
     }
     if (!options.profile.empty()) {
-        SetEnvironmentVariableW(L"PELMORA_DEVICE_PROFILE", W(options.profile.c_str()));
+        wchar_t full[1024];
+        const DWORD n = GetFullPathNameW(W(options.profile.c_str()), 1024, full, nullptr);
+        SetEnvironmentVariableW(L"PELMORA_DEVICE_PROFILE",
+                                n > 0 && n < 1024 ? full : W(options.profile.c_str()));
     }
+    // The handheld has one file system root: paths without a drive, such as the
+    // extension's settings file, mean the emulated device's C: drive.
+    SetCurrentDirectoryW(L"C:\\");
     Ui ui;
     ui.stores = ReadProfile(ProfileFolder());
     if (options.listMessages) {

@@ -66,7 +66,7 @@ DialogDriver::Step StepFor(const Action& action) {
                 break;
             case Action::kEnter:
                 SetFocus(list);
-                testing_support::PostKeyUp(list, VK_RETURN);
+                testing_support::PostKeyPress(list, VK_RETURN, L'\r');
                 break;
             case Action::kDone: {
                 HWND done = testing_support::FindDoneButton(dialog);

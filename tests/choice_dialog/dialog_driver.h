@@ -41,7 +41,7 @@ class DialogDriver {
 // Input as the user gives it, posted to the window's queue.
 void PostDoubleClick(HWND list, int line);
 void PostClick(HWND list, int line);
-void PostKeyUp(HWND window, UINT key);
+void PostKeyPress(HWND window, UINT key, wchar_t character);
 
 // The Done button that the shell helpers put on the dialog's navigation bar (an owned
 // window of the dialog); null when there is none.

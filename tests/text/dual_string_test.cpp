@@ -75,7 +75,9 @@ TEST(DualString, MirrorFollowsEveryChange) {
     EXPECT_EQ(s.Multibyte(), "");
     s.Append(u"a").AppendMultibyte("\x82\xa2", 2).Append(DualString(u"b")).Append(u'c');
     EXPECT_EQ(s.Wide(), u"aいbc");
-    EXPECT_EQ(s.Multibyte(), "a\x82\xa2" "bc");
+    EXPECT_EQ(s.Multibyte(),
+              "a\x82\xa2"
+              "bc");
     s.Append(static_cast<const char16_t*>(nullptr));
     EXPECT_EQ(s.Wide(), u"aいbc");
 }
