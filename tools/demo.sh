@@ -74,6 +74,11 @@ cp "$dll" "$install_dir/Pelmora.dll"
     printf 'PRIOFROM=FALSE\r\nRESALL=FALSE\r\nRESALLCC=FALSE\r\nQUATE=TRUE\r\n'
     printf 'QUATESTRING=%s\r\nSIGNATURE=%s\r\n' "$(b64 '>')" "$(b64 '山田 太郎')"
 } >"$install_dir/Pelmora.ini"
+if [ "$interactive" = 1 ]; then
+    say "settings: quote with \">\", sign as 山田 太郎, ask for the account"
+else
+    say "settings: reply from the second account (携帯メール), quote with \">\", sign as 山田 太郎"
+fi
 
 # A fresh copy of the sample device's messages, so its journal holds this run only.
 profile="$win32/demo/profile"
