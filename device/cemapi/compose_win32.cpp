@@ -2,6 +2,8 @@
 // is appended to the profile's outbox journal ("outbox.jsonl", one JSON object a line), and
 // with PELMORA_DEVICE_SHOW_COMPOSE=1 a compose request also opens a small window.
 #include <new>
+#include <string>
+#include <vector>
 
 #include "device/cemapi/stand_in_win32.h"
 #include "platform/owners.h"
@@ -72,76 +74,72 @@ void AddOptionalString(JsonObject& o, const char* key, HKEY hkey, const char16_t
     }
 }
 
+// Calls visit(name, key) for each subkey of HKLM\path that opens for reading.
+template <typename Visit>
+void ForEachSubkey(const char16_t* path, Visit visit) {
+    RegKey parent;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, W(path), 0, KEY_READ, parent.Put()) != ERROR_SUCCESS) {
+        return;
+    }
+    for (DWORD i = 0; i < 1024; ++i) {
+        wchar_t name[260];
+        DWORD n = 260;
+        const LONG r = RegEnumKeyExW(parent.Get(), i, name, &n, nullptr, nullptr, nullptr, nullptr);
+        if (r == ERROR_NO_MORE_ITEMS) {
+            break;
+        }
+        RegKey child;
+        if (r != ERROR_SUCCESS ||
+            RegOpenKeyExW(parent.Get(), name, 0, KEY_READ, child.Put()) != ERROR_SUCCESS) {
+            continue;
+        }
+        visit(std::u16string(U(name), n), child.Get());
+    }
+}
+
+std::string JoinJson(const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (size_t i = 0; i < items.size(); ++i) {
+        out += (i > 0 ? ", " : "") + items[i];
+    }
+    return out + "]";
+}
+
 // Which connections are enabled and which destinations carry an HTTP proxy entry, as the
 // registry holds them right now.
 std::string RoutingJson() {
-    std::string connections = "[";
-    RegKey list;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, W(kConnectionsKey), 0, KEY_READ, list.Put()) ==
-        ERROR_SUCCESS) {
-        for (DWORD i = 0; i < 1024; ++i) {
-            wchar_t name[260];
-            DWORD n = 260;
-            const LONG r =
-                RegEnumKeyExW(list.Get(), i, name, &n, nullptr, nullptr, nullptr, nullptr);
-            if (r == ERROR_NO_MORE_ITEMS) {
-                break;
-            }
-            if (r != ERROR_SUCCESS) {
-                continue;
-            }
-            RegKey one;
-            if (RegOpenKeyExW(list.Get(), name, 0, KEY_READ, one.Put()) != ERROR_SUCCESS) {
-                continue;
-            }
-            JsonObject o;
-            o.Text("name", std::u16string_view(U(name), n));
-            BYTE value[260] = {};
-            DWORD size = sizeof value;
-            if (RegQueryValueExW(one.Get(), L"Enabled", nullptr, nullptr, value, &size) ==
-                    ERROR_SUCCESS &&
-                size >= 4) {
-                o.Number("enabled", value[0] | (value[1] << 8) | (value[2] << 16) |
-                                        (static_cast<DWORD>(value[3]) << 24));
-            } else {
-                o.Null("enabled");
-            }
-            AddOptionalString(o, "destId", one.Get(), u"DestId");
-            connections += (connections.size() > 1 ? ", " : "") + o.Finish();
+    std::vector<std::string> connections;
+    ForEachSubkey(kConnectionsKey, [&](const std::u16string& name, HKEY key) {
+        JsonObject o;
+        o.Text("name", name);
+        BYTE value[260] = {};
+        DWORD size = sizeof value;
+        if (RegQueryValueExW(key, L"Enabled", nullptr, nullptr, value, &size) == ERROR_SUCCESS &&
+            size >= 4) {
+            o.Number("enabled", value[0] | (value[1] << 8) | (value[2] << 16) |
+                                    (static_cast<DWORD>(value[3]) << 24));
+        } else {
+            o.Null("enabled");
         }
-    }
-    connections += "]";
-
-    std::string proxies = "[";
-    RegKey providers;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, W(kProxiesKey), 0, KEY_READ, providers.Put()) ==
-        ERROR_SUCCESS) {
-        for (DWORD i = 0; i < 1024; ++i) {
-            wchar_t name[260];
-            DWORD n = 260;
-            const LONG r =
-                RegEnumKeyExW(providers.Get(), i, name, &n, nullptr, nullptr, nullptr, nullptr);
-            if (r == ERROR_NO_MORE_ITEMS) {
-                break;
-            }
-            const std::u16string key(U(name), n);
-            if (r != ERROR_SUCCESS || key.compare(0, 5, u"HTTP-") != 0) {
-                continue;
-            }
-            RegKey one;
-            if (RegOpenKeyExW(providers.Get(), name, 0, KEY_READ, one.Put()) != ERROR_SUCCESS) {
-                continue;
-            }
-            JsonObject o;
-            o.Text("destination", key.substr(5));
-            AddOptionalString(o, "srcId", one.Get(), u"SrcId");
-            AddOptionalString(o, "destId", one.Get(), u"DestId");
-            AddOptionalString(o, "proxy", one.Get(), u"Proxy");
-            proxies += (proxies.size() > 1 ? ", " : "") + o.Finish();
+        AddOptionalString(o, "destId", key, u"DestId");
+        connections.push_back(o.Finish());
+    });
+    std::vector<std::string> proxies;
+    ForEachSubkey(kProxiesKey, [&](const std::u16string& name, HKEY key) {
+        if (name.compare(0, 5, u"HTTP-") != 0) {
+            return;
         }
-    }
-    proxies += "]";
-    return JsonObject().Raw("connections", connections).Raw("proxies", proxies).Finish();
+        JsonObject o;
+        o.Text("destination", name.substr(5));
+        AddOptionalString(o, "srcId", key, u"SrcId");
+        AddOptionalString(o, "destId", key, u"DestId");
+        AddOptionalString(o, "proxy", key, u"Proxy");
+        proxies.push_back(o.Finish());
+    });
+    return JsonObject()
+        .Raw("connections", JoinJson(connections))
+        .Raw("proxies", JoinJson(proxies))
+        .Finish();
 }
 
 // The compose window: a read-only view of the request, closed by the user.
