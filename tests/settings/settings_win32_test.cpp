@@ -27,9 +27,7 @@ using testing_support::WriteBytes;
 std::u16string ZPath(const char* unixPath) {
     std::u16string p = u"Z:" + WideFromUtf8(unixPath);
     for (char16_t& c : p) {
-        if (c == u'/') {
-            c = u'\\';
-        }
+        c = c == u'/' ? u'\\' : c;
     }
     return p;
 }
@@ -47,8 +45,7 @@ std::u16string ResourceText(HMODULE module, UINT id) {
 TEST(SettingsNames, BothDeliverablesCarryTheSameNames) {
     Library extension = LoadTable(PELMORA_EXTENSION_MODULE);
     Library program = LoadTable(PELMORA_PROGRAM_MODULE);
-    ASSERT_TRUE(extension.Valid());
-    ASSERT_TRUE(program.Valid());
+    ASSERT_TRUE(extension.Valid() && program.Valid());
     for (UINT id = IDS_SETTINGS_SECTION; id <= IDS_KEY_RESALLCC; ++id) {
         const std::u16string text = ResourceText(extension.Get(), id);
         EXPECT_FALSE(text.empty()) << id;
@@ -61,32 +58,24 @@ TEST(SettingsNames, BothDeliverablesCarryTheSameNames) {
 
 TEST(SettingsPaths, EachDeliverableFindsItsFile) {
     Library extension = LoadTable(PELMORA_EXTENSION_MODULE);
-    ASSERT_TRUE(extension.Valid());
+    Library bare = LoadTable(PELMORA_FILE_HOLDER);  // no settings names
+    ASSERT_TRUE(extension.Valid() && bare.Valid());
     DualString path;
     ASSERT_TRUE(ExtensionSettingsPath(extension.Get(), path));
     EXPECT_EQ(path.Wide(), u"\\Program Files\\Pelmora\\Pelmora.ini");
-
     // This test program carries the settings names, so it stands in for the settings
     // program: the file lies next to it.
     ASSERT_TRUE(ProgramSettingsPath(nullptr, path));
     EXPECT_EQ(path.Wide(), ZPath(PELMORA_TEST_BINARY_DIR) + u"\\Pelmora.ini");
-
     // A module without the names, or without a file of its own, gives no path.
-    Library bare = LoadTable(PELMORA_FILE_HOLDER);
-    ASSERT_TRUE(bare.Valid());
-    path = u"unchanged";
     EXPECT_FALSE(ExtensionSettingsPath(bare.Get(), path));
     EXPECT_FALSE(ProgramSettingsPath(bare.Get(), path));
     EXPECT_FALSE(ProgramSettingsPath(extension.Get(), path));
-}
 
-TEST(SettingsPaths, AModuleWithoutNamesNeitherLoadsNorSaves) {
+    // ... and neither loads nor saves.
     ScratchDir dir;
     const std::u16string file = dir.Path(u"Pelmora.ini");
-    const std::string old = "[Pelmora]\r\nQUATE=TRUE\r\n";
-    ASSERT_TRUE(WriteBytes(file, old));
-    Library bare = LoadTable(PELMORA_FILE_HOLDER);
-    ASSERT_TRUE(bare.Valid());
+    ASSERT_TRUE(WriteBytes(file, "[Pelmora]\r\nQUATE=TRUE\r\n"));
     SettingsRecord r;
     r.moduleHandle = bare.Get();
     EXPECT_FALSE(r.LoadSettings(file.c_str()));
@@ -94,120 +83,104 @@ TEST(SettingsPaths, AModuleWithoutNamesNeitherLoadsNorSaves) {
     EXPECT_FALSE(r.SaveSettings(file.c_str()));
     std::string now;
     ASSERT_TRUE(ReadBytes(file, now));
-    EXPECT_EQ(now, old);
+    EXPECT_EQ(now, "[Pelmora]\r\nQUATE=TRUE\r\n");
 }
 
 // Another process holding the settings file open, as the other deliverable does while it
-// reads or writes, until the object goes away.
+// reads or writes, until Release.
 class HeldFile {
-public:
+  public:
     HeldFile(const std::u16string& path, const wchar_t* mode) {
         static unsigned counter = 0;
-        wchar_t name[64];
-        swprintf(name, 64, L"pelmora-holder-%lu-%u", GetCurrentProcessId(), ++counter);
-        readyName_ = std::wstring(name) + L"-ready";
-        releaseName_ = std::wstring(name) + L"-release";
-        ready_.Reset(CreateEventW(nullptr, TRUE, FALSE, readyName_.c_str()));
-        release_.Reset(CreateEventW(nullptr, TRUE, FALSE, releaseName_.c_str()));
+        const std::wstring name = L"pelmora-holder-" + std::to_wstring(GetCurrentProcessId()) +
+                                  L"-" + std::to_wstring(++counter);
+        ready_.Reset(CreateEventW(nullptr, TRUE, FALSE, (name + L"-ready").c_str()));
+        release_.Reset(CreateEventW(nullptr, TRUE, FALSE, (name + L"-release").c_str()));
         std::wstring command = L"\"" + std::wstring(W(ZPath(PELMORA_FILE_HOLDER).c_str())) +
-                               L"\" " + mode + L" \"" + W(path.c_str()) + L"\" " + readyName_ +
-                               L" " + releaseName_;
+                               L"\" " + mode + L" \"" + W(path.c_str()) + L"\" " + name +
+                               L"-ready " + name + L"-release";
         STARTUPINFOW si = {};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi = {};
-        if (!ready_ || !release_ ||
-            !CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                            &pi)) {
-            return;
+        if (ready_ && release_ &&
+            CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                           &pi)) {
+            process_.Reset(pi.hProcess);
+            CloseHandle(pi.hThread);
+            // Either the holder has the file, or it gave up and ended.
+            HANDLE waitFor[] = {ready_.Get(), process_.Get()};
+            holding = WaitForMultipleObjects(2, waitFor, FALSE, 30000) == WAIT_OBJECT_0;
         }
-        process_.Reset(pi.hProcess);
-        CloseHandle(pi.hThread);
-        // Either the holder has the file, or it gave up and ended.
-        HANDLE waitFor[] = {ready_.Get(), process_.Get()};
-        holding_ = WaitForMultipleObjects(2, waitFor, FALSE, 30000) == WAIT_OBJECT_0;
     }
     ~HeldFile() { Release(); }
 
-    bool Holding() const { return holding_; }
     // Lets go of the file; true when the holder ended cleanly.
     bool Release() {
-        if (!process_) {
-            return false;
-        }
-        SetEvent(release_.Get());
         DWORD code = 1;
-        const bool ended = WaitForSingleObject(process_.Get(), 30000) == WAIT_OBJECT_0 &&
+        SetEvent(release_.Get());
+        const bool ended = process_ &&
+                           WaitForSingleObject(process_.Get(), 30000) == WAIT_OBJECT_0 &&
                            GetExitCodeProcess(process_.Get(), &code);
         process_.Reset();
         return ended && code == 0;
     }
 
-private:
-    std::wstring readyName_;
-    std::wstring releaseName_;
-    KernelHandle ready_;
-    KernelHandle release_;
-    KernelHandle process_;
-    bool holding_ = false;
+    bool holding = false;
+
+  private:
+    KernelHandle ready_, release_, process_;
 };
 
-size_t FilesIn(const std::u16string& folder) {
-    WIN32_FIND_DATAW fd;
-    size_t n = 0;
-    HANDLE h = FindFirstFileW(W((folder + u"\\*").c_str()), &fd);
-    if (h == INVALID_HANDLE_VALUE) {
-        return 0;
+class SettingsSharing : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(WriteBytes(file_, kOld)); }
+    std::string Now() {
+        std::string now;
+        EXPECT_TRUE(ReadBytes(file_, now));
+        return now;
     }
-    do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            ++n;
+    // The folder holds the settings file and nothing else (no temporary file left).
+    bool OnlyTheSettingsFile() {
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW(W((dir_.Folder() + u"\\*.*").c_str()), &fd);
+        int files = 0;
+        for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileW(h, &fd)) {
+            files += !(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
         }
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-    return n;
-}
-
-const char kOld[] = "[Pelmora]\r\nRESALL=TRUE\r\nQUATE=TRUE\r\n";
-
-TEST(SettingsSharing, AReadMeetingAWriterLoadsNothing) {
-    ScratchDir dir;
-    const std::u16string file = dir.Path(u"Pelmora.ini");
-    ASSERT_TRUE(WriteBytes(file, kOld));
-    SettingsRecord r;
-    {
-        HeldFile writer(file, L"write");
-        ASSERT_TRUE(writer.Holding());
-        EXPECT_FALSE(r.LoadSettings(file.c_str()));
-        EXPECT_FALSE(r.resAll);
-        EXPECT_TRUE(writer.Release());
+        FindClose(h);
+        return files == 1;
     }
-    EXPECT_TRUE(r.LoadSettings(file.c_str()));
+
+    static constexpr char kOld[] = "[Pelmora]\r\nRESALL=TRUE\r\nQUATE=TRUE\r\n";
+    ScratchDir dir_;
+    std::u16string file_ = dir_.Path(u"Pelmora.ini");
+};
+
+TEST_F(SettingsSharing, AReadMeetingAWriterLoadsNothing) {
+    SettingsRecord r;
+    HeldFile writer(file_, L"write");
+    ASSERT_TRUE(writer.holding);
+    EXPECT_FALSE(r.LoadSettings(file_.c_str()));
+    EXPECT_FALSE(r.resAll);
+    EXPECT_TRUE(writer.Release());
+    EXPECT_TRUE(r.LoadSettings(file_.c_str()));
     EXPECT_TRUE(r.resAll);
 }
 
-TEST(SettingsSharing, AReplaceMeetingAReaderKeepsTheOldFile) {
-    ScratchDir dir;
-    const std::u16string file = dir.Path(u"Pelmora.ini");
-    ASSERT_TRUE(WriteBytes(file, kOld));
+TEST_F(SettingsSharing, AReplaceMeetingAReaderKeepsTheOldFile) {
     SettingsRecord r;
     r.signature = u"new";
-    {
-        HeldFile reader(file, L"readwrite");
-        ASSERT_TRUE(reader.Holding());
-        EXPECT_FALSE(r.SaveSettings(file.c_str()));
-        std::string now;
-        ASSERT_TRUE(ReadBytes(file, now));
-        EXPECT_EQ(now, kOld);
-        EXPECT_EQ(FilesIn(dir.Folder()), 1u);  // no temporary file left behind
-        EXPECT_TRUE(reader.Release());
-    }
-    ASSERT_TRUE(r.SaveSettings(file.c_str()));
-    std::string now;
-    ASSERT_TRUE(ReadBytes(file, now));
-    EXPECT_EQ(now,
+    HeldFile reader(file_, L"readwrite");
+    ASSERT_TRUE(reader.holding);
+    EXPECT_FALSE(r.SaveSettings(file_.c_str()));
+    EXPECT_EQ(Now(), kOld);
+    EXPECT_TRUE(OnlyTheSettingsFile());
+    EXPECT_TRUE(reader.Release());
+    ASSERT_TRUE(r.SaveSettings(file_.c_str()));
+    EXPECT_EQ(Now(),
               "[Pelmora]\r\nPRIOFROM=FALSE\r\nRESALL=FALSE\r\nRESALLCC=FALSE\r\n"
               "QUATE=FALSE\r\nSIGNATURE=bmV3\r\n");
-    EXPECT_EQ(FilesIn(dir.Folder()), 1u);
+    EXPECT_TRUE(OnlyTheSettingsFile());
 }
 
 }  // namespace
