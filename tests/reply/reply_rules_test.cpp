@@ -2,72 +2,43 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 namespace pelmora {
 namespace {
 
-struct RecipientCase {
-    const char* what;
-    // Settings.
-    const char16_t* cc;
-    const char16_t* bcc;
-    bool prioFrom;
-    bool resAll;
-    bool resAllCc;
-    // The message.
-    const char16_t* sender;  // null: the store has no sender address
-    const char16_t* replyTo;
-    const char16_t* to;
-    const char16_t* msgCc;
-    // The lists as handed to the compose window.
-    const char16_t* wantTo;
-    const char16_t* wantCc;
-    const char16_t* wantBcc;
-};
-
 TEST(ReplyRecipients, BuildsTheListsForTheComposeWindow) {
-    const RecipientCase cases[] = {
-        {"no reply-all", u"B", u"", false, false, true, u"S", u"", u"T1, T2", u"X",  //
-         u"S;", u"B;", u""},
-        {"reply-all into To", u"B", u"", false, true, false, u"S", u"", u"T1, T2", u"X",
-         u"S;T1; T2;", u"B;X;", u""},
-        {"reply-all into Cc", u"B", u"", false, true, true, u"S", u"", u"T1, T2", u"X", u"S;",
-         u"B;X;T1; T2;", u""},
-        {"Reply-To wins", u"B", u"", false, false, false, u"S", u"R", u"T", u"",  //
-         u"R;", u"B;", u""},
-        {"sender preferred", u"B", u"", true, false, false, u"S", u"R", u"T", u"",  //
-         u"S;", u"B;", u""},
-        {"no sender keeps Reply-To", u"", u"", true, false, false, nullptr, u"R", u"", u"", u"R;",
-         u"", u""},
-        {"no sender, no Reply-To", u"", u"", false, false, false, nullptr, u"", u"T", u"",  //
-         u"", u"", u""},
-        {"empty sender preferred", u"", u"", true, false, false, u"", u"R", u"", u"",  //
-         u"", u"", u""},
-        {"no fixed Cc", u"", u"", false, true, false, u"S", u"", u"T", u"X",  //
-         u"S;T;", u"X;", u""},
-        {"message without Cc", u"B", u"", false, true, false, u"S", u"", u"T", u"",  //
-         u"S;T;", u"B;;", u""},
-        {"nothing to copy", u"", u"", false, true, true, u"S", u"", u"T", u"",  //
-         u"S;", u"T;", u""},
-        {"empty To after an empty Reply-To", u"", u"", false, true, false, nullptr, u"", u"T", u"",
-         u"T;", u"", u""},
-        {"fixed Bcc", u"", u"D, E", false, false, false, u"S", u"", u"", u"",  //
-         u"S;", u"", u"D; E;"},
-        {"empty items stay", u"", u"", false, true, false, u"S", u"", u"A,,B", u"",  //
-         u"S;A;;B;", u"", u""},
-        {"semicolons stay", u"", u"", false, true, false, u"S", u"", u"A;B", u"",  //
-         u"S;A;B;", u"", u""},
-        {"duplicates stay", u"S", u"S", false, true, true, u"S", u"", u"S", u"S",  //
-         u"S;", u"S;S;S;", u"S;"},
+    const struct {
+        const char* flags;         // p: prefer the sender, a: reply to all, c: all into Cc
+        const char16_t *cc, *bcc;  // fixed in the settings
+        const char16_t *sender, *replyTo, *to, *msgCc;  // no sender: the store has none
+        const char16_t *wantTo, *wantCc, *wantBcc;
+    } cases[] = {
+        {"c", u"B", u"", u"S", u"", u"T1, T2", u"X", u"S;", u"B;", u""},            // not to all
+        {"a", u"B", u"", u"S", u"", u"T1, T2", u"X", u"S;T1; T2;", u"B;X;", u""},   // all into To
+        {"ac", u"B", u"", u"S", u"", u"T1, T2", u"X", u"S;", u"B;X;T1; T2;", u""},  // all into Cc
+        {"", u"B", u"", u"S", u"R", u"T", u"", u"R;", u"B;", u""},                  // Reply-To wins
+        {"p", u"B", u"", u"S", u"R", u"T", u"", u"S;", u"B;", u""},  // ... unless told
+        {"p", u"", u"", nullptr, u"R", u"", u"", u"R;", u"", u""},   // no sender
+        {"", u"", u"", nullptr, u"", u"T", u"", u"", u"", u""},      // nobody to answer
+        {"p", u"", u"", u"", u"R", u"", u"", u"", u"", u""},         // empty sender
+        {"a", u"", u"", u"S", u"", u"T", u"X", u"S;T;", u"X;", u""},
+        {"a", u"B", u"", u"S", u"", u"T", u"", u"S;T;", u"B;;", u""},  // no Cc to copy
+        {"ac", u"", u"", u"S", u"", u"T", u"", u"S;", u"T;", u""},
+        {"a", u"", u"", nullptr, u"", u"T", u"", u"T;", u"", u""},  // To after nothing
+        {"", u"", u"D, E", u"S", u"", u"", u"", u"S;", u"", u"D; E;"},
+        // Empty items, semicolons and duplicates stay.
+        {"a", u"", u"", u"S", u"", u"A,,B;C", u"", u"S;A;;B;C;", u"", u""},
+        {"ac", u"S", u"S", u"S", u"", u"S", u"S", u"S;", u"S;S;S;", u"S;"},
     };
-    for (const RecipientCase& c : cases) {
+    for (const auto& c : cases) {
         SettingsRecord settings;
         settings.cc = c.cc;
         settings.bcc = c.bcc;
-        settings.prioFrom = c.prioFrom;
-        settings.resAll = c.resAll;
-        settings.resAllCc = c.resAllCc;
+        settings.prioFrom = std::strchr(c.flags, 'p') != nullptr;
+        settings.resAll = std::strchr(c.flags, 'a') != nullptr;
+        settings.resAllCc = std::strchr(c.flags, 'c') != nullptr;
         ParsedMessage message;
         message.replyTo = c.replyTo;
         message.to = c.to;
@@ -76,9 +47,10 @@ TEST(ReplyRecipients, BuildsTheListsForTheComposeWindow) {
         SemicolonSeparate(r.to);
         SemicolonSeparate(r.cc);
         SemicolonSeparate(r.bcc);
-        EXPECT_EQ(r.to.Wide(), c.wantTo) << c.what;
-        EXPECT_EQ(r.cc.Wide(), c.wantCc) << c.what;
-        EXPECT_EQ(r.bcc.Wide(), c.wantBcc) << c.what;
+        const auto row = &c - cases;
+        EXPECT_EQ(r.to.Wide(), c.wantTo) << row;
+        EXPECT_EQ(r.cc.Wide(), c.wantCc) << row;
+        EXPECT_EQ(r.bcc.Wide(), c.wantBcc) << row;
     }
 }
 
@@ -111,7 +83,6 @@ TEST(ReplyBody, SignatureThenQuotedLines) {
         {u"", u">", u"", u""},
         {u"S", u">", u"", u"S\n"},
         {u"S1\r\nS2", u"", u"", u"S1\r\nS2\n"},  // the signature is used as stored
-        {u"", u"M", u"a\r\nb", u"M a\nM b"},
         {u"", u"M", u"a\r\n", u"M a\nM "},  // the last, empty piece is still prefixed
         {u"", u"M", u"a\nb", u"M a\nb"},    // a lone LF is not a line end
         {u"", u"M", u"a\rb\r\n\r\nc", u"M a\rb\nM \nM c"},
