@@ -86,6 +86,8 @@ TEST_F(SettingsRecordTest, SavesExactlyTheseBytes) {
 
 TEST_F(SettingsRecordTest, LoadAndSaveRoundTrips) {
     SettingsRecord r;
+    Load(r, kEveryKey);
+    // The same file again: texts are not decoded a second time.
     EXPECT_EQ(Load(r, kEveryKey), kEveryKeyLoaded);
     EXPECT_EQ(Saved(r), kEveryKey);
     // Bytes the code page maps ambiguously still come back as they were stored.
@@ -104,7 +106,7 @@ TEST_F(SettingsRecordTest, LoadAndSaveRoundTrips) {
     EXPECT_EQ(Saved(r), kAllDefaults);
 }
 
-TEST_F(SettingsRecordTest, HandEditedValues) {
+TEST_F(SettingsRecordTest, HandEditedFiles) {
     const struct {
         const char* lines;
         const char16_t* loaded;
@@ -120,49 +122,43 @@ TEST_F(SettingsRecordTest, HandEditedValues) {
         {"CC=AA==\r\n", kDefaults},
         // Keys match exactly.
         {"quate=TRUE\r\n CC=YQ==\r\n", kDefaults},
+        // Another order, blank lines, comments, and another section after ours (its keys
+        // still count, as nothing ends our section).
+        {"; by hand\r\n\r\nQUATE=TRUE\r\nSIGNATURE=j5CWvA==\r\nRESACCOUNTINDEX=1\r\n[Other]\r\n"
+         "RESALL=TRUE\r\nlast=no line end",
+         u"|1|||0101|||署名"},
     };
+    // One record for all: each load shows only its own file, whatever was in memory.
+    SettingsRecord r;
     for (const auto& c : cases) {
-        SettingsRecord r;
+        r.trueText = u"YES";
         EXPECT_EQ(Load(r, std::string("[Pelmora]\r\n") + c.lines), c.loaded) << c.lines;
     }
 }
 
-TEST_F(SettingsRecordTest, FilesFromOtherTools) {
-    // Another order, blank lines, comments, and another section after ours (its keys
-    // still count, as nothing ends our section).
-    SettingsRecord r;
-    EXPECT_EQ(Load(r,
-                   "[Pelmora]\r\n; by hand\r\n\r\nQUATE=TRUE\r\nSIGNATURE=j5CWvA==\r\n"
-                   "RESACCOUNTINDEX=1\r\n[Other]\r\nRESALL=TRUE\r\nlast=no line end"),
-              u"|1|||0101|||署名");
-    // Not our header: read, nothing taken.
-    EXPECT_EQ(Load(r, "[pelmora]\r\nQUATE=TRUE\r\n"), kDefaults);
-    // Missing, empty or read-only: not read, defaults.
-    EXPECT_FALSE(r.LoadSettings(dir_.Path(u"missing.ini").c_str()));
-    ASSERT_TRUE(WriteBytes(path_, ""));
-    EXPECT_FALSE(r.LoadSettings(path_.c_str()));
-    ASSERT_TRUE(WriteBytes(path_, "[Pelmora]\r\nQUATE=TRUE\r\n"));
-    if (!testing_support::SetReadOnly(path_, true)) {
-        GTEST_SKIP() << "this file system cannot mark the file read-only for this user";
-    }
-    EXPECT_FALSE(r.LoadSettings(path_.c_str()));
-    EXPECT_EQ(Describe(r), kDefaults);
-    testing_support::SetReadOnly(path_, false);
-}
-
-TEST_F(SettingsRecordTest, EveryLoadShowsTheFileAsItIsNow) {
+TEST_F(SettingsRecordTest, UnreadableFilesGiveTheDefaults) {
     SettingsRecord r;
     Load(r, kEveryKey);
-    // The same file again: texts are not decoded a second time.
-    ASSERT_TRUE(r.LoadSettings(path_.c_str()));
-    EXPECT_EQ(Describe(r), kEveryKeyLoaded);
-    // Removed keys no longer count; fields changed in memory do not outlive a load.
-    r.trueText = u"YES";
-    EXPECT_EQ(Load(r, "[Pelmora]\r\nCC=Y0B5\r\nRESALL=TRUE\r\n"), u"|-1|c@y||0100|||");
     ASSERT_TRUE(WriteBytes(path_, ""));
     EXPECT_FALSE(r.LoadSettings(path_.c_str()));
     EXPECT_EQ(Describe(r), kDefaults);
     EXPECT_TRUE(r.Entries().empty());
+    Load(r, kEveryKey);
+    EXPECT_FALSE(r.LoadSettings(dir_.Path(u"missing.ini").c_str()));
+    EXPECT_EQ(Describe(r), kDefaults);
+    // Not our header: read, nothing taken.
+    EXPECT_EQ(Load(r, "[pelmora]\r\nQUATE=TRUE\r\n"), kDefaults);
+}
+
+TEST_F(SettingsRecordTest, ReadOnlyFileLoadsNothing) {
+    ASSERT_TRUE(WriteBytes(path_, "[Pelmora]\r\nQUATE=TRUE\r\n"));
+    if (!testing_support::SetReadOnly(path_, true)) {
+        GTEST_SKIP() << "this file system cannot mark the file read-only for this user";
+    }
+    SettingsRecord r;
+    EXPECT_FALSE(r.LoadSettings(path_.c_str()));
+    EXPECT_EQ(Describe(r), kDefaults);
+    testing_support::SetReadOnly(path_, false);
 }
 
 }  // namespace

@@ -42,10 +42,11 @@ std::u16string ResourceText(HMODULE module, UINT id) {
     return s.Wide();
 }
 
-TEST(SettingsNames, BothDeliverablesCarryTheSameNames) {
+TEST(SettingsFiles, BothDeliverablesCarryTheSameNamesAndFindTheirFiles) {
     Library extension = LoadTable(PELMORA_EXTENSION_MODULE);
     Library program = LoadTable(PELMORA_PROGRAM_MODULE);
-    ASSERT_TRUE(extension.Valid() && program.Valid());
+    Library bare = LoadTable(PELMORA_FILE_HOLDER);  // no settings names
+    ASSERT_TRUE(extension.Valid() && program.Valid() && bare.Valid());
     for (UINT id = IDS_SETTINGS_SECTION; id <= IDS_KEY_RESALLCC; ++id) {
         const std::u16string text = ResourceText(extension.Get(), id);
         EXPECT_FALSE(text.empty()) << id;
@@ -54,12 +55,7 @@ TEST(SettingsNames, BothDeliverablesCarryTheSameNames) {
     EXPECT_EQ(ResourceText(extension.Get(), IDS_SETTINGS_SECTION), u"Pelmora");
     EXPECT_EQ(ResourceText(extension.Get(), IDS_KEY_RESALLCC), u"RESALLCC");
     EXPECT_EQ(ResourceText(extension.Get(), IDS_PRODUCT_FOLDER), u"Pelmora");
-}
 
-TEST(SettingsPaths, EachDeliverableFindsItsFile) {
-    Library extension = LoadTable(PELMORA_EXTENSION_MODULE);
-    Library bare = LoadTable(PELMORA_FILE_HOLDER);  // no settings names
-    ASSERT_TRUE(extension.Valid() && bare.Valid());
     DualString path;
     ASSERT_TRUE(ExtensionSettingsPath(extension.Get(), path));
     EXPECT_EQ(path.Wide(), u"\\Program Files\\Pelmora\\Pelmora.ini");
