@@ -24,7 +24,6 @@ TEST(JsonString, EscapesWhatJsonRequiresAndKeepsUtf16Exact) {
     } cases[] = {
         {u"q\"b\\s/\r\n\t\b\f", "\"q\\\"b\\\\s/\\r\\n\\t\\b\\f\""},
         {std::u16string(u"\0\x1f\x7f", 3), "\"\\u0000\\u001f\x7f\""},
-        {u"返\U0001F600", "\"\xe8\xbf\x94\xf0\x9f\x98\x80\""},
         // Lone surrogates cannot be UTF-8: they are escaped as they are.
         {std::u16string{char16_t(0xDE00), char16_t(0xD83D), char16_t(0xD83D), char16_t(0xDE00)},
          "\"\\ude00\\ud83d\xf0\x9f\x98\x80\""},
