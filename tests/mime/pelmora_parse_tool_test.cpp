@@ -35,8 +35,7 @@ TEST(JsonString, EscapesWhatJsonRequiresAndKeepsUtf16Exact) {
 
 struct ToolRun {
     int status;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 std::string Quote(const std::string& s) {
