@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "tests/support/test_files.h"
+
 namespace pelmora::testing_support {
 namespace {
 
@@ -165,26 +167,22 @@ void CopyInto(HDC target, HWND window, const RECT& area) {
 bool SaveScreenBitmap(const std::u16string& path, const RECT& area) {
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
-    const int stride = (width * 3 + 3) & ~3;
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;  // bottom-up, as BMP files store rows
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    const DWORD bitsSize = static_cast<DWORD>(((width * 3 + 3) & ~3) * height);
     HDC screen = GetDC(nullptr);
-    if (screen == nullptr) {
-        return false;
-    }
     HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;  // bottom-up, as BMP files store rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bool ok = memory != nullptr && bitmap != nullptr;
-    if (ok) {
+    HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
+                                      &bits, nullptr, 0);
+    const bool drawn = memory != nullptr && bitmap != nullptr;
+    std::string file;
+    if (drawn) {
         HGDIOBJ old = SelectObject(memory, bitmap);
-        const RECT all = {0, 0, width, height};
-        FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
         // This process's windows, bottom of the z-order first.
         std::vector<HWND> windows;
         EnumWindows(CollectProcessWindows, reinterpret_cast<LPARAM>(&windows));
@@ -193,35 +191,16 @@ bool SaveScreenBitmap(const std::u16string& path, const RECT& area) {
         }
         GdiFlush();
         SelectObject(memory, old);
+        BITMAPFILEHEADER head = {0x4D42, sizeof head + sizeof info + bitsSize, 0, 0,
+                                 sizeof head + sizeof info};  // "BM"
+        file.append(reinterpret_cast<const char*>(&head), sizeof head)
+            .append(reinterpret_cast<const char*>(&info), sizeof info)
+            .append(static_cast<const char*>(bits), bitsSize);
     }
-    if (ok) {
-        BITMAPFILEHEADER file = {};
-        file.bfType = 0x4D42;  // "BM"
-        file.bfOffBits = sizeof file + sizeof info.bmiHeader;
-        file.bfSize = file.bfOffBits + static_cast<DWORD>(stride * height);
-        HANDLE out = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), GENERIC_WRITE, 0,
-                                 nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        ok = out != INVALID_HANDLE_VALUE;
-        const std::pair<const void*, DWORD> parts[] = {{&file, sizeof file},
-                                                       {&info.bmiHeader, sizeof info.bmiHeader},
-                                                       {bits, static_cast<DWORD>(stride * height)}};
-        for (const auto& part : parts) {
-            DWORD written = 0;
-            ok = ok && WriteFile(out, part.first, part.second, &written, nullptr) &&
-                 written == part.second;
-        }
-        if (out != INVALID_HANDLE_VALUE) {
-            CloseHandle(out);
-        }
-    }
-    if (bitmap != nullptr) {
-        DeleteObject(bitmap);
-    }
-    if (memory != nullptr) {
-        DeleteDC(memory);
-    }
+    DeleteObject(bitmap);
+    DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    return ok;
+    return drawn && WriteBytes(path, file);
 }
 
 }  // namespace pelmora::testing_support

@@ -1,6 +1,9 @@
-// A device profile built for one test in a scratch folder, and made the profile that the
-// stand-in messaging library serves in this process.
+// Fixtures for tests on the emulated device: device profiles served by the stand-in
+// messaging library, what the library still holds, the Pelmora server's registry keys and
+// programs run to their end.
 #pragma once
+
+#include <windows.h>
 
 #include <optional>
 #include <string>
@@ -10,39 +13,6 @@
 #include "tests/support/test_files.h"
 
 namespace pelmora::testing_support {
-
-class TestDeviceProfile {
-  public:
-    // Creates the folder (no stores.txt yet) and points PELMORA_DEVICE_PROFILE at it.
-    TestDeviceProfile();
-    // Removes the store folders and restores the previous PELMORA_DEVICE_PROFILE.
-    ~TestDeviceProfile();
-    TestDeviceProfile(const TestDeviceProfile&) = delete;
-    TestDeviceProfile& operator=(const TestDeviceProfile&) = delete;
-
-    // Appends a store to stores.txt (no name: the row has no display name).
-    void AddStore(const std::string& folder, const std::optional<std::u16string>& name);
-    // Writes stores.txt as given (UTF-8 bytes).
-    void SetStoreList(const std::string& utf8);
-    // Writes "<store>\<name>.eml" when `raw` is given and "<store>\<name>.props" when
-    // `props` is given (UTF-8 "class=", "sender=", "subject=" lines).
-    void AddMessage(const std::string& storeFolder, const std::string& name,
-                    const std::optional<std::string>& raw, const std::optional<std::string>& props);
-    // Writes faults.txt (UTF-8 "name=value" lines); an empty text removes all faults.
-    void SetFaults(const std::string& utf8);
-
-    const std::u16string& Folder() const { return dir_.Folder(); }
-    std::u16string Path(const std::u16string& name) const { return dir_.Path(name); }
-    // The outbox journal's lines, parsed (empty when nothing was written).
-    std::vector<JsonValue> Outbox() const;
-    std::string OutboxBytes() const;
-
-  private:
-    ScratchDir dir_;
-    std::string storeList_;
-    std::vector<std::u16string> storeFolders_;
-    std::optional<std::u16string> previous_;
-};
 
 // Points PELMORA_DEVICE_PROFILE at `folder` (nothing: unsets it) for the object's lifetime.
 class DeviceProfileVariable {
@@ -54,6 +24,58 @@ class DeviceProfileVariable {
 
   private:
     std::optional<std::u16string> previous_;
+};
+
+// A device profile in a scratch folder, served to this process while the object lives.
+class TestDeviceProfile {
+  public:
+    // `stores`: stores.txt, one "folder|display name" (or a bare "folder") a line.
+    explicit TestDeviceProfile(const std::string& stores = "");
+
+    // "<store>\<name>.eml" and "<store>\<name>.props", each written when given.
+    void AddMessage(const std::string& store, const std::string& name,
+                    const std::optional<std::string>& raw, const std::optional<std::string>& props);
+    // faults.txt ("name=value" lines).
+    void SetFaults(const std::string& faults);
+
+    const std::u16string& Folder() const { return dir_.Folder(); }
+    std::u16string Path(const std::u16string& name) const { return dir_.Path(name); }
+    std::vector<JournalLine> Outbox() const;
+
+  private:
+    ScratchDir dir_;
+    DeviceProfileVariable variable_{dir_.Folder()};
+};
+
+// The stand-in messaging library's live objects and blocks in this process, and its frees of
+// unknown pointers beyond `badFreesBefore`; empty when there are none.
+std::string Leftovers(LONG badFreesBefore = 0);
+
+struct ProcessResult {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string output;  // stdout
+};
+ProcessResult RunProcess(std::u16string commandLine);
+DWORD Regsvr32(const std::u16string& dll, bool unregister);
+
+// The six keys that register the Pelmora server, deepest first, and how one of them stands.
+extern const std::pair<HKEY, const wchar_t*> kServerKeys[6];
+struct KeyState {
+    bool exists = false;
+    DWORD type = REG_NONE;  // of the default value
+    std::string bytes;
+    DWORD values = 0;
+};
+KeyState ReadKey(size_t index);
+
+// Puts the server's keys back as they were at construction (a demo's registration, say).
+class ServerKeysGuard {
+  public:
+    ServerKeysGuard();
+    ~ServerKeysGuard();
+
+  private:
+    KeyState saved_[6];
 };
 
 }  // namespace pelmora::testing_support

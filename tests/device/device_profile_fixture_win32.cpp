@@ -1,7 +1,8 @@
 #include "tests/device/device_profile_fixture.h"
 
-#include <windows.h>
-
+#include "device/cemapi/cemapi_testing.h"
+#include "platform/owners.h"
+#include "platform/wide.h"
 #include "text/utf8.h"
 
 namespace pelmora::testing_support {
@@ -10,82 +11,30 @@ namespace {
 
 const wchar_t kVariable[] = L"PELMORA_DEVICE_PROFILE";
 
-std::optional<std::u16string> ReadVariable() {
-    wchar_t buf[1024];
-    const DWORD n = GetEnvironmentVariableW(kVariable, buf, 1024);
-    if (n == 0 || n >= 1024) {
-        return std::nullopt;
-    }
-    return std::u16string(reinterpret_cast<const char16_t*>(buf), n);
-}
-
-void WriteVariable(const std::optional<std::u16string>& value) {
-    SetEnvironmentVariableW(kVariable,
-                            value ? reinterpret_cast<const wchar_t*>(value->c_str()) : nullptr);
-}
-
-// Deletes the files of a folder, then the folder.
-void RemoveFolder(const std::u16string& folder) {
-    WIN32_FIND_DATAW fd;
-    const std::u16string pattern = folder + u"\\*";
-    HANDLE h = FindFirstFileW(reinterpret_cast<const wchar_t*>(pattern.c_str()), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            const std::u16string f =
-                folder + u"\\" + reinterpret_cast<const char16_t*>(fd.cFileName);
-            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-                DeleteFileW(reinterpret_cast<const wchar_t*>(f.c_str()));
-            }
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryW(reinterpret_cast<const wchar_t*>(folder.c_str()));
-}
-
 }  // namespace
 
-DeviceProfileVariable::DeviceProfileVariable(const std::optional<std::u16string>& folder)
-    : previous_(ReadVariable()) {
-    WriteVariable(folder);
+DeviceProfileVariable::DeviceProfileVariable(const std::optional<std::u16string>& folder) {
+    wchar_t buf[1024];
+    const DWORD n = GetEnvironmentVariableW(kVariable, buf, 1024);
+    if (n > 0 && n < 1024) {
+        previous_ = std::u16string(U(buf), n);
+    }
+    SetEnvironmentVariableW(kVariable, folder ? W(folder->c_str()) : nullptr);
 }
 
 DeviceProfileVariable::~DeviceProfileVariable() {
-    WriteVariable(previous_);
+    SetEnvironmentVariableW(kVariable, previous_ ? W(previous_->c_str()) : nullptr);
 }
 
-TestDeviceProfile::TestDeviceProfile() : previous_(ReadVariable()) {
-    WriteVariable(Folder());
+TestDeviceProfile::TestDeviceProfile(const std::string& stores) {
+    WriteBytes(Path(u"stores.txt"), stores);
 }
 
-TestDeviceProfile::~TestDeviceProfile() {
-    for (const std::u16string& f : storeFolders_) {
-        RemoveFolder(f);
-    }
-    WriteVariable(previous_);
-}
-
-void TestDeviceProfile::AddStore(const std::string& folder,
-                                 const std::optional<std::u16string>& name) {
-    storeList_ += folder;
-    if (name) {
-        storeList_ += "|" + Utf8FromWide(*name);
-    }
-    storeList_ += "\r\n";
-    SetStoreList(storeList_);
-}
-
-void TestDeviceProfile::SetStoreList(const std::string& utf8) {
-    storeList_ = utf8;
-    WriteBytes(Path(u"stores.txt"), utf8);
-}
-
-void TestDeviceProfile::AddMessage(const std::string& storeFolder, const std::string& name,
+void TestDeviceProfile::AddMessage(const std::string& store, const std::string& name,
                                    const std::optional<std::string>& raw,
                                    const std::optional<std::string>& props) {
-    const std::u16string folder = Path(WideFromUtf8(storeFolder));
-    if (CreateDirectoryW(reinterpret_cast<const wchar_t*>(folder.c_str()), nullptr)) {
-        storeFolders_.push_back(folder);
-    }
+    const std::u16string folder = Path(WideFromUtf8(store));
+    CreateDirectoryW(W(folder.c_str()), nullptr);
     const std::u16string base = folder + u"\\" + WideFromUtf8(name);
     if (raw) {
         WriteBytes(base + u".eml", *raw);
@@ -95,18 +44,123 @@ void TestDeviceProfile::AddMessage(const std::string& storeFolder, const std::st
     }
 }
 
-void TestDeviceProfile::SetFaults(const std::string& utf8) {
-    WriteBytes(Path(u"faults.txt"), utf8);
+void TestDeviceProfile::SetFaults(const std::string& faults) {
+    WriteBytes(Path(u"faults.txt"), faults);
 }
 
-std::string TestDeviceProfile::OutboxBytes() const {
+std::vector<JournalLine> TestDeviceProfile::Outbox() const {
     std::string bytes;
     ReadBytes(Path(u"outbox.jsonl"), bytes);
-    return bytes;
+    return JournalLines(bytes);
 }
 
-std::vector<JsonValue> TestDeviceProfile::Outbox() const {
-    return ParseJsonLines(OutboxBytes());
+std::string Leftovers(LONG badFreesBefore) {
+    CEMAPI_DEVICE_COUNTS c;
+    CemapiDeviceCounts(&c);
+    const std::pair<const char*, LONG> counts[] = {
+        {"sessions", c.sessions}, {"tables", c.tables},
+        {"messages", c.messages}, {"streams", c.streams},
+        {"buffers", c.buffers},   {"bad frees", c.badFrees - badFreesBefore}};
+    std::string out;
+    for (const auto& [name, n] : counts) {
+        if (n != 0) {
+            out += std::string(name) + "=" + std::to_string(n) + " ";
+        }
+    }
+    return out;
+}
+
+ProcessResult RunProcess(std::u16string commandLine) {
+    ProcessResult result;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+        return result;
+    }
+    KernelHandle reader(readEnd);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION process = {};
+    const BOOL started = CreateProcessW(nullptr, W(&commandLine[0]), nullptr, nullptr, TRUE, 0,
+                                        nullptr, nullptr, &startup, &process);
+    CloseHandle(writeEnd);
+    if (started) {
+        KernelHandle child(process.hProcess);
+        KernelHandle thread(process.hThread);
+        char buffer[4096];
+        DWORD got = 0;
+        while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+            result.output.append(buffer, got);
+        }
+        WaitForSingleObject(process.hProcess, INFINITE);
+        GetExitCodeProcess(process.hProcess, &result.exitCode);
+    }
+    return result;
+}
+
+DWORD Regsvr32(const std::u16string& dll, bool unregister) {
+    return RunProcess(u"regsvr32.exe /s " + std::u16string(unregister ? u"/u \"" : u"\"") + dll +
+                      u"\"")
+        .exitCode;
+}
+
+#define PELMORA_READ_VIEW L"{0ED86D47-9EDC-4878-9165-3F7553440109}"
+#define PELMORA_LIST_VIEW L"{A1F2C36C-F0F2-4af1-B49C-9EFFDC8B2B7E}"
+#define PELMORA_MENUS L"SOFTWARE\\Microsoft\\Shell\\Extensions\\ContextMenus\\Inbox\\"
+const std::pair<HKEY, const wchar_t*> kServerKeys[6] = {
+    {HKEY_CLASSES_ROOT, L"CLSID\\" PELMORA_READ_VIEW L"\\InprocServer32"},
+    {HKEY_CLASSES_ROOT, L"CLSID\\" PELMORA_READ_VIEW},
+    {HKEY_CLASSES_ROOT, L"CLSID\\" PELMORA_LIST_VIEW L"\\InprocServer32"},
+    {HKEY_CLASSES_ROOT, L"CLSID\\" PELMORA_LIST_VIEW},
+    {HKEY_LOCAL_MACHINE, PELMORA_MENUS L"Read_View\\" PELMORA_READ_VIEW},
+    {HKEY_LOCAL_MACHINE, PELMORA_MENUS L"List_View\\" PELMORA_LIST_VIEW},
+};
+
+KeyState ReadKey(size_t index) {
+    KeyState state;
+    RegKey key;
+    if (RegOpenKeyExW(kServerKeys[index].first, kServerKeys[index].second, 0, KEY_READ,
+                      key.Put()) != ERROR_SUCCESS) {
+        return state;
+    }
+    state.exists = true;
+    BYTE data[2048];
+    DWORD size = sizeof data;
+    if (RegQueryValueExW(key.Get(), L"", nullptr, &state.type, data, &size) == ERROR_SUCCESS) {
+        state.bytes.assign(reinterpret_cast<char*>(data), size);
+    }
+    RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &state.values,
+                     nullptr, nullptr, nullptr, nullptr);
+    return state;
+}
+
+ServerKeysGuard::ServerKeysGuard() {
+    for (size_t i = 0; i < 6; ++i) {
+        saved_[i] = ReadKey(i);
+    }
+}
+
+ServerKeysGuard::~ServerKeysGuard() {
+    for (const auto& [root, path] : kServerKeys) {
+        RegDeleteKeyW(root, path);
+    }
+    for (int i = 5; i >= 0; --i) {
+        RegKey key;
+        if (saved_[i].exists &&
+            RegCreateKeyExW(kServerKeys[i].first, kServerKeys[i].second, 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, key.Put(), nullptr) == ERROR_SUCCESS &&
+            saved_[i].type != REG_NONE) {
+            RegSetValueExW(key.Get(), L"", 0, saved_[i].type,
+                           reinterpret_cast<const BYTE*>(saved_[i].bytes.data()),
+                           static_cast<DWORD>(saved_[i].bytes.size()));
+        }
+    }
 }
 
 }  // namespace pelmora::testing_support

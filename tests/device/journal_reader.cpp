@@ -1,236 +1,109 @@
 #include "tests/device/journal_reader.h"
 
+#include <cstdlib>
+
 #include "text/utf8.h"
 
 namespace pelmora::testing_support {
 
 namespace {
 
-class Reader {
-  public:
-    explicit Reader(std::string_view s) : s_(s) {}
-
-    bool Value(JsonValue& v, int depth) {
-        Blank();
-        if (depth > 32 || i_ >= s_.size()) {
-            return false;
-        }
-        const char c = s_[i_];
-        if (c == '{') {
-            return Object(v, depth);
-        }
-        if (c == '[') {
-            return Array(v, depth);
-        }
-        if (c == '"') {
-            v.kind = JsonValue::Kind::kText;
-            return String(v.text);
-        }
-        if (Word("null")) {
-            v.kind = JsonValue::Kind::kNull;
-            return true;
-        }
-        if (Word("true")) {
-            v.kind = JsonValue::Kind::kBool;
-            v.flag = true;
-            return true;
-        }
-        if (Word("false")) {
-            v.kind = JsonValue::Kind::kBool;
-            return true;
-        }
-        return Number(v);
-    }
-
-    bool AtEnd() {
-        Blank();
-        return i_ == s_.size();
-    }
-
-  private:
-    void Blank() {
-        while (i_ < s_.size() &&
-               (s_[i_] == ' ' || s_[i_] == '\t' || s_[i_] == '\r' || s_[i_] == '\n')) {
-            ++i_;
+// Where the value starting at `i` ends: at the first ',', '}' or ']' outside strings and
+// brackets.
+size_t ValueEnd(std::string_view s, size_t i) {
+    int depth = 0;
+    for (bool quoted = false; i < s.size(); ++i) {
+        const char c = s[i];
+        if (quoted) {
+            i += c == '\\';
+            quoted = c != '"';
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == '{' || c == '[') {
+            ++depth;
+        } else if (c == ',' || c == '}' || c == ']') {
+            if (depth == 0) {
+                return i;
+            }
+            depth -= c != ',';
         }
     }
-    bool Word(std::string_view w) {
-        if (s_.substr(i_, w.size()) != w) {
-            return false;
-        }
-        i_ += w.size();
-        return true;
-    }
-    bool Number(JsonValue& v) {
-        bool negative = Word("-");
-        size_t start = i_;
-        int64_t n = 0;
-        while (i_ < s_.size() && s_[i_] >= '0' && s_[i_] <= '9' && i_ - start < 18) {
-            n = n * 10 + (s_[i_++] - '0');
-        }
-        if (i_ == start) {
-            return false;
-        }
-        v.kind = JsonValue::Kind::kNumber;
-        v.number = negative ? -n : n;
-        return true;
-    }
-    bool Hex4(unsigned& out) {
-        if (i_ + 4 > s_.size()) {
-            return false;
-        }
-        out = 0;
-        for (int k = 0; k < 4; ++k) {
-            const char c = s_[i_++];
-            const int d = c >= '0' && c <= '9'   ? c - '0'
-                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                                 : -1;
-            if (d < 0) {
-                return false;
-            }
-            out = out * 16 + static_cast<unsigned>(d);
-        }
-        return true;
-    }
-    bool String(std::u16string& out) {
-        ++i_;  // opening quote
-        std::string run;
-        auto flush = [&] {
-            out += WideFromUtf8(run);
-            run.clear();
-        };
-        while (i_ < s_.size()) {
-            const char c = s_[i_++];
-            if (c == '"') {
-                flush();
-                return true;
-            }
-            if (c != '\\') {
-                run += c;
-                continue;
-            }
-            if (i_ >= s_.size()) {
-                return false;
-            }
-            const char e = s_[i_++];
-            const std::string_view simple = "\"\\/bfnrt";
-            const std::string_view meant = "\"\\/\b\f\n\r\t";
-            const size_t k = simple.find(e);
-            if (k != std::string_view::npos) {
-                run += meant[k];
-                continue;
-            }
-            unsigned u = 0;
-            if (e != 'u' || !Hex4(u)) {
-                return false;
-            }
-            flush();
-            out += static_cast<char16_t>(u);
-        }
-        return false;
-    }
-    bool Array(JsonValue& v, int depth) {
-        v.kind = JsonValue::Kind::kArray;
-        ++i_;
-        Blank();
-        if (Word("]")) {
-            return true;
-        }
-        for (;;) {
-            JsonValue item;
-            if (!Value(item, depth + 1)) {
-                return false;
-            }
-            v.items.push_back(std::move(item));
-            Blank();
-            if (Word("]")) {
-                return true;
-            }
-            if (!Word(",")) {
-                return false;
-            }
-        }
-    }
-    bool Object(JsonValue& v, int depth) {
-        v.kind = JsonValue::Kind::kObject;
-        ++i_;
-        Blank();
-        if (Word("}")) {
-            return true;
-        }
-        for (;;) {
-            Blank();
-            std::u16string key;
-            if (i_ >= s_.size() || s_[i_] != '"' || !String(key)) {
-                return false;
-            }
-            Blank();
-            JsonValue member;
-            if (!Word(":") || !Value(member, depth + 1)) {
-                return false;
-            }
-            v.members.emplace_back(Utf8FromWide(key), std::move(member));
-            Blank();
-            if (Word("}")) {
-                return true;
-            }
-            if (!Word(",")) {
-                return false;
-            }
-        }
-    }
-
-    std::string_view s_;
-    size_t i_ = 0;
-};
+    return s.size();
+}
 
 }  // namespace
 
-const JsonValue* JsonValue::Find(std::string_view key) const {
-    for (const auto& m : members) {
-        if (m.first == key) {
-            return &m.second;
+std::string_view JournalLine::Raw(std::string_view key) const {
+    const std::string_view s = json;
+    for (size_t i = s.find('{'); i < s.size() && s[i] != '}';) {
+        const size_t open = s.find('"', i);
+        const size_t close =
+            open == s.npos ? s.npos : s.find('"', open + 1);  // keys hold no quotes
+        const size_t colon = s.find(':', close);
+        const size_t start = s.find_first_not_of(' ', colon == s.npos ? s.npos : colon + 1);
+        if (start == s.npos) {
+            break;
+        }
+        i = ValueEnd(s, start);
+        if (s.substr(open + 1, close - open - 1) == key) {
+            const std::string_view value = s.substr(start, i - start);
+            return value.substr(0, value.find_last_not_of(" \r\n") + 1);
         }
     }
-    return nullptr;
+    return {};
 }
 
-std::optional<std::u16string> JsonValue::Text(std::string_view key) const {
-    const JsonValue* v = Find(key);
-    if (v == nullptr || v->kind != Kind::kText) {
+std::optional<std::u16string> JournalLine::Text(std::string_view key) const {
+    return JsonText(Raw(key));
+}
+
+std::optional<int64_t> JournalLine::Number(std::string_view key) const {
+    const std::string raw(Raw(key));
+    char* end = nullptr;
+    const long long n = std::strtoll(raw.c_str(), &end, 10);
+    if (raw.empty() || *end != '\0') {
         return std::nullopt;
     }
-    return v->text;
+    return n;
 }
 
-std::optional<int64_t> JsonValue::Number(std::string_view key) const {
-    const JsonValue* v = Find(key);
-    if (v == nullptr || v->kind != Kind::kNumber) {
+std::optional<std::u16string> JsonText(std::string_view json) {
+    if (json.size() < 2 || json.front() != '"' || json.back() != '"') {
         return std::nullopt;
     }
-    return v->number;
-}
-
-std::optional<JsonValue> ParseJson(std::string_view text) {
-    Reader r(text);
-    JsonValue v;
-    if (!r.Value(v, 0) || !r.AtEnd()) {
-        return std::nullopt;
+    std::u16string out;
+    std::string run;  // UTF-8 bytes since the last escape
+    for (size_t i = 1; i + 1 < json.size(); ++i) {
+        if (json[i] != '\\') {
+            run += json[i];
+            continue;
+        }
+        out += WideFromUtf8(run);
+        run.clear();
+        const char e = json[++i];
+        const size_t k = std::string_view("\"\\/bfnrt").find(e);
+        if (k != std::string_view::npos) {
+            out += u"\"\\/\b\f\n\r\t"[k];
+        } else if (e == 'u' && i + 5 < json.size()) {
+            out += static_cast<char16_t>(
+                std::strtoul(std::string(json.substr(i + 1, 4)).c_str(), nullptr, 16));
+            i += 4;
+        } else {
+            return std::nullopt;
+        }
     }
-    return v;
+    return out + WideFromUtf8(run);
 }
 
-std::vector<JsonValue> ParseJsonLines(std::string_view text) {
-    std::vector<JsonValue> lines;
+std::vector<JournalLine> JournalLines(std::string_view text) {
+    std::vector<JournalLine> lines;
     while (!text.empty()) {
         const size_t end = text.find('\n');
         const std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (line.find_first_not_of(" \r\t") == std::string_view::npos) {
-            continue;
+        text.remove_prefix(end == text.npos ? text.size() : end + 1);
+        if (line.find_first_not_of(" \r\t") != line.npos) {
+            lines.push_back({std::string(line)});
         }
-        lines.push_back(ParseJson(line).value_or(JsonValue{}));
     }
     return lines;
 }

@@ -1,37 +1,29 @@
 // Reads the JSON lines that the emulated device writes (outbox.jsonl, live.jsonl), so that
-// tests can look at single fields. Accepts the JSON the device writes and nothing fancier.
+// tests can look at single members. Reads the JSON the device writes and nothing fancier.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace pelmora::testing_support {
 
-struct JsonValue {
-    enum class Kind { kNull, kBool, kNumber, kText, kArray, kObject };
-    Kind kind = Kind::kNull;
-    bool flag = false;
-    int64_t number = 0;
-    std::u16string text;
-    std::vector<JsonValue> items;
-    std::vector<std::pair<std::string, JsonValue>> members;
+// One JSON object, its members found by name at its top level.
+struct JournalLine {
+    std::string json;
 
-    bool IsNull() const { return kind == Kind::kNull; }
-    // The member named `key`; null when there is none.
-    const JsonValue* Find(std::string_view key) const;
-    // Text of member `key`; nothing when it is missing or not text.
+    // The member's value as JSON text; empty when there is no such member.
+    std::string_view Raw(std::string_view key) const;
     std::optional<std::u16string> Text(std::string_view key) const;
-    // Number of member `key`; nothing when it is missing or not a number.
     std::optional<int64_t> Number(std::string_view key) const;
+    bool IsNull(std::string_view key) const { return Raw(key) == "null"; }
 };
 
-// One JSON value; nothing when the text is not well-formed.
-std::optional<JsonValue> ParseJson(std::string_view text);
-// Each non-empty line of a journal file parsed; a malformed line gives a null value.
-std::vector<JsonValue> ParseJsonLines(std::string_view text);
+// The text of one JSON string value; nothing when `json` is not a string.
+std::optional<std::u16string> JsonText(std::string_view json);
+// The non-blank lines of a journal file.
+std::vector<JournalLine> JournalLines(std::string_view text);
 
 }  // namespace pelmora::testing_support

@@ -1,10 +1,9 @@
 // The context-menu object linked in directly: its faces, its site, the menu item, the verbs
-// and the selection read from the site (the emulated Inbox's site, with each malformed shape).
+// and the selection read from the emulated Inbox's site in each malformed shape.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "device/inbox/inbox_host_win32.h"
@@ -22,9 +21,7 @@ using device::SelectionShape;
 ComPtr<MenuExtension> MakeObject(int mode, int accounts = 0) {
     ComPtr<MenuExtension> object;
     object.Attach(new MenuExtension(nullptr, mode));
-    for (int i = 0; i < accounts; ++i) {
-        object->ChoiceList().push_back(DualString(u"account"));
-    }
+    object->ChoiceList().assign(accounts, DualString(u"account"));
     return object;
 }
 
@@ -35,26 +32,17 @@ ULONG RefCount(IUnknown* object) {
 
 TEST(MenuExtensionObject, FacesShareOneIdentityAndCount) {
     ComPtr<MenuExtension> object = MakeObject(kReadViewMode);
-    IUnknown* unknown = nullptr;
-    IObjectWithSite* withSite = nullptr;
-    IContextMenu* menu = nullptr;
-    ASSERT_EQ(object->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
-    ASSERT_EQ(object->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&withSite)),
-              S_OK);
-    ASSERT_EQ(object->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu)), S_OK);
-    EXPECT_EQ(static_cast<void*>(unknown), static_cast<void*>(withSite));
-    EXPECT_NE(static_cast<void*>(unknown), static_cast<void*>(menu));
-    // The second face's IUnknown leads back to the primary face.
-    IUnknown* back = nullptr;
-    ASSERT_EQ(menu->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&back)), S_OK);
-    EXPECT_EQ(back, unknown);
-    EXPECT_EQ(RefCount(menu), 5u);  // the owner, three faces handed out, `back`
-    back->Release();
-    unknown->Release();
-    withSite->Release();
-    menu->Release();
-    EXPECT_EQ(RefCount(static_cast<IObjectWithSite*>(object.Get())), 1u);
-
+    ComPtr<IUnknown> unknown;
+    ComPtr<IObjectWithSite> withSite;
+    ComPtr<IContextMenu> menu;
+    ComPtr<IUnknown> back;
+    ASSERT_EQ(object->QueryInterface(IID_IUnknown, unknown.PutVoid()), S_OK);
+    ASSERT_EQ(object->QueryInterface(IID_IObjectWithSite, withSite.PutVoid()), S_OK);
+    ASSERT_EQ(object->QueryInterface(IID_IContextMenu, menu.PutVoid()), S_OK);
+    ASSERT_EQ(menu->QueryInterface(IID_IUnknown, back.PutVoid()), S_OK);
+    EXPECT_EQ(static_cast<void*>(unknown.Get()), static_cast<void*>(withSite.Get()));
+    EXPECT_EQ(back.Get(), unknown.Get());
+    EXPECT_EQ(RefCount(menu.Get()), 5u);  // the owner, three faces handed out, `back`
     void* none = reinterpret_cast<void*>(1);
     EXPECT_EQ(object->QueryInterface(IID_IDataObject, &none), E_NOINTERFACE);
     EXPECT_EQ(none, nullptr);
@@ -66,24 +54,19 @@ TEST(MenuExtensionObject, SiteIsKeptReleasedAndAskedThrough) {
     void* out = reinterpret_cast<void*>(1);
     EXPECT_EQ(object->GetSite(IID_IUnknown, &out), E_FAIL);
     EXPECT_EQ(out, nullptr);
-
     ComPtr<InboxSite> site;
     site.Attach(new InboxSite("0/a", SelectionShape::Message));
     ComPtr<InboxSite> other;
     other.Attach(new InboxSite("0/b", SelectionShape::Message));
     EXPECT_EQ(object->SetSite(site.Get()), S_OK);
-    EXPECT_EQ(RefCount(site.Get()), 2u);
-    IUnknown* asked = nullptr;
-    ASSERT_EQ(object->GetSite(IID_IUnknown, reinterpret_cast<void**>(&asked)), S_OK);
-    EXPECT_EQ(asked, site.Get());
-    asked->Release();
+    ComPtr<IUnknown> asked;
+    ASSERT_EQ(object->GetSite(IID_IUnknown, asked.PutVoid()), S_OK);
+    EXPECT_EQ(asked.Get(), site.Get());
     EXPECT_EQ(object->GetSite(IID_IContextMenu, &out), E_NOINTERFACE);
-
     EXPECT_EQ(object->SetSite(other.Get()), S_OK);  // the first site is let go
-    EXPECT_EQ(RefCount(site.Get()), 1u);
+    EXPECT_EQ(RefCount(site.Get()), 2u);            // this test's and `asked`
     EXPECT_EQ(object->SetSite(nullptr), S_OK);
     EXPECT_EQ(RefCount(other.Get()), 1u);
-    EXPECT_EQ(object->GetSite(IID_IUnknown, &out), E_FAIL);
 }
 
 TEST(MenuExtensionObject, ItemGoesWhereAskedOnlyWithinTheRange) {
@@ -92,106 +75,80 @@ TEST(MenuExtensionObject, ItemGoesWhereAskedOnlyWithinTheRange) {
     AppendMenuW(menu, MF_STRING, 1, L"first");
     AppendMenuW(menu, MF_STRING, 2, L"last");
     EXPECT_EQ(object->QueryContextMenu(menu, 1, 7, 7, CMF_NORMAL), 1);
-    ASSERT_EQ(GetMenuItemCount(menu), 3);
     EXPECT_EQ(GetMenuItemID(menu, 1), 7u);
     wchar_t text[64] = {};
     GetMenuStringW(menu, 7, text, 64, MF_BYCOMMAND);
     EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(text)), kSendReceiveMenuText);
-    // A reversed range adds nothing, but the identifier is stored all the same.
-    EXPECT_EQ(object->QueryContextMenu(menu, 0, 9, 8, CMF_NORMAL), E_FAIL);
-    EXPECT_EQ(object->CommandId(), 9u);
+    EXPECT_EQ(object->QueryContextMenu(menu, 0, 9, 8, CMF_NORMAL), E_FAIL);  // reversed range
     EXPECT_EQ(GetMenuItemCount(menu), 3);
     DestroyMenu(menu);
     EXPECT_EQ(object->QueryContextMenu(nullptr, 0, 1, 5, CMF_NORMAL), E_FAIL);
+
+    // Whatever identifier and type are asked for, the wide menu text, if it fits.
+    char16_t buffer[64];
+    const UINT fits = static_cast<UINT>(std::u16string(kSendReceiveMenuText).size() + 1);
+    auto* out = reinterpret_cast<CHAR*>(buffer);
+    EXPECT_EQ(object->GetCommandString(3, GCS_VERBA, nullptr, out, fits), S_OK);
+    EXPECT_EQ(std::u16string(buffer), kSendReceiveMenuText);
+    EXPECT_LT(object->GetCommandString(0, GCS_VERBW, nullptr, out, fits - 1), 0);
+    EXPECT_LT(object->GetCommandString(0, GCS_VERBW, nullptr, nullptr, 64), 0);
 }
 
-TEST(MenuExtensionObject, CommandStringIsWideAndBounded) {
-    for (int mode : {kReadViewMode, kListViewMode}) {
-        ComPtr<MenuExtension> object = MakeObject(mode);
-        const std::u16string expected = MenuTextForMode(mode);
-        const UINT fits = static_cast<UINT>(expected.size() + 1);
-        char16_t buffer[64];
-        // Whatever identifier and type are asked for, the wide menu text comes back.
-        EXPECT_EQ(
-            object->GetCommandString(3, GCS_VERBA, nullptr, reinterpret_cast<CHAR*>(buffer), fits),
-            S_OK);
-        EXPECT_EQ(std::u16string(buffer), expected);
-        EXPECT_LT(object->GetCommandString(0, GCS_VERBW, nullptr, reinterpret_cast<CHAR*>(buffer),
-                                           fits - 1),
-                  0);
-        EXPECT_LT(object->GetCommandString(0, GCS_VERBW, nullptr, nullptr, 64), 0);
-    }
-}
-
-// Invokes with the structure copied to an odd address when `unaligned`.
-HRESULT Invoke(MenuExtension& object, const void* verb, bool unaligned = false) {
-    CMINVOKECOMMANDINFO info = {};
-    info.cbSize = sizeof info;
-    info.lpVerb = static_cast<LPCSTR>(verb);
-    if (!unaligned) {
-        return object.InvokeCommand(&info);
-    }
-    alignas(8) BYTE buffer[sizeof info + 8];
-    std::memcpy(buffer + 3, &info, sizeof info);
-    return object.InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(buffer + 3));
-}
-
+// Numeric command offsets are never read as text; another mode's verb runs nothing.
 TEST(MenuExtensionObject, VerbsThatAreNotThisObjectsRunNothing) {
+    auto offset = [](uintptr_t n) { return reinterpret_cast<const void*>(n); };
+    const struct {
+        int mode;
+        const void* verb;
+        HRESULT status;
+    } cases[] = {
+        {kReadViewMode, nullptr, S_OK},
+        {kListViewMode, nullptr, S_OK},
+        {kReadViewMode, kSendReceiveMenuText, E_INVALIDARG},
+        {kListViewMode, kReplyMenuText, E_INVALIDARG},
+        {kReadViewMode, u"アカウントを指定して返", E_INVALIDARG},
+        {kReadViewMode, offset(1), E_INVALIDARG},
+        {kListViewMode, offset(2), E_INVALIDARG},
+        {kReadViewMode, offset(0xFFFF), E_INVALIDARG},
+        {7, kSendReceiveMenuText, S_OK},  // an unknown mode runs nothing, not even its text
+    };
     for (bool unaligned : {false, true}) {
-        ComPtr<MenuExtension> reply = MakeObject(kReadViewMode, 2);
-        ComPtr<MenuExtension> sync = MakeObject(kListViewMode);
-        EXPECT_EQ(Invoke(*reply.Get(), nullptr, unaligned), S_OK);
-        EXPECT_EQ(Invoke(*sync.Get(), nullptr, unaligned), S_OK);
-        EXPECT_EQ(Invoke(*reply.Get(), kSendReceiveMenuText, unaligned), E_INVALIDARG);
-        EXPECT_EQ(Invoke(*sync.Get(), kReplyMenuText, unaligned), E_INVALIDARG);
-        EXPECT_EQ(Invoke(*reply.Get(), u"アカウントを指定して返", unaligned), E_INVALIDARG);
-        // Numeric command offsets are never read as text.
-        for (uintptr_t offset : {uintptr_t{1}, uintptr_t{2}, uintptr_t{0xFFFF}}) {
-            EXPECT_EQ(Invoke(*reply.Get(), reinterpret_cast<const void*>(offset), unaligned),
-                      E_INVALIDARG);
-            EXPECT_EQ(Invoke(*sync.Get(), reinterpret_cast<const void*>(offset), unaligned),
-                      E_INVALIDARG);
+        for (const auto& c : cases) {
+            EXPECT_EQ(
+                device::InvokeWithVerb(MakeObject(c.mode, 2).Get(), nullptr, c.verb, unaligned),
+                c.status)
+                << c.mode << " " << c.verb << " " << unaligned;
         }
     }
-    ComPtr<MenuExtension> reply = MakeObject(kReadViewMode);
-    EXPECT_EQ(reply->InvokeCommand(nullptr), E_INVALIDARG);
-    // An object of an unknown mode runs nothing even for its own text.
-    ComPtr<MenuExtension> odd = MakeObject(7);
-    EXPECT_EQ(Invoke(*odd.Get(), kSendReceiveMenuText), S_OK);
+    EXPECT_EQ(MakeObject(kReadViewMode)->InvokeCommand(nullptr), E_INVALIDARG);
 }
 
-struct SelectionCase {
-    SelectionShape shape;
-    HRESULT status;
-};
-
 TEST(MenuExtensionObject, SelectedEntryIdComesFromTheFirstMessageReference) {
-    const std::string id = "1/hello";
-    const SelectionCase cases[] = {
+    const struct {
+        SelectionShape shape;
+        HRESULT status;
+    } cases[] = {
         {SelectionShape::Message, S_OK},    {SelectionShape::OtherType, E_FAIL},
         {SelectionShape::NullType, E_FAIL}, {SelectionShape::NullItem, E_FAIL},
         {SelectionShape::EmptyId, E_FAIL},  {SelectionShape::NullBytes, E_OUTOFMEMORY},
         {SelectionShape::NoBlock, E_FAIL},  {SelectionShape::NoDataObject, E_NOINTERFACE},
     };
-    for (const SelectionCase& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.shape));
         ComPtr<MenuExtension> object = MakeObject(kReadViewMode, 2);
         ComPtr<InboxSite> site;
-        site.Attach(new InboxSite(id, c.shape));
+        site.Attach(new InboxSite("1/hello", c.shape));
         object->SetSite(site.Get());
         ULONG count = 99;
         BYTE* bytes = reinterpret_cast<BYTE*>(1);
-        EXPECT_EQ(object->GetSelectedEntryId(&count, &bytes), c.status)
-            << static_cast<int>(c.shape);
+        EXPECT_EQ(object->GetSelectedEntryId(&count, &bytes), c.status);
         if (c.status == S_OK) {
-            ASSERT_EQ(count, id.size());
-            EXPECT_EQ(std::string(reinterpret_cast<char*>(bytes), count), id);
+            EXPECT_EQ(std::string(reinterpret_cast<char*>(bytes), count), "1/hello");
         } else {
-            EXPECT_EQ(count, 0u);
-            EXPECT_EQ(bytes, nullptr);
+            EXPECT_TRUE(count == 0 && bytes == nullptr);
         }
-        // The site is let go again.
         object->SetSite(nullptr);
-        EXPECT_EQ(RefCount(site.Get()), 1u);
+        EXPECT_EQ(RefCount(site.Get()), 1u);  // let go again
     }
 }
 

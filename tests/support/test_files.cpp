@@ -8,7 +8,6 @@
 #include <windows.h>
 #else
 #include <sys/stat.h>
-#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #endif
@@ -23,7 +22,28 @@ namespace pelmora::testing_support {
 
 #ifdef _WIN32
 namespace {
-const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+const wchar_t* W(const std::u16string& s) {
+    return reinterpret_cast<const wchar_t*>(s.c_str());
+}
+
+void RemoveTree(const std::u16string& folder) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(W(folder + u"\\*"), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            const std::u16string name = reinterpret_cast<const char16_t*>(fd.cFileName);
+            const std::u16string f = folder + u"\\" + name;
+            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+                SetFileAttributesW(W(f), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(W(f));
+            } else if (name != u"." && name != u"..") {
+                RemoveTree(f);
+            }
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryW(W(folder));
+}
 }  // namespace
 
 ScratchDir::ScratchDir() {
@@ -41,21 +61,12 @@ ScratchDir::ScratchDir() {
 }
 
 ScratchDir::~ScratchDir() {
-    WIN32_FIND_DATAW fd;
-    std::u16string pattern = folder_ + u"\\*";
-    HANDLE h = FindFirstFileW(W(pattern), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::u16string f = Path(reinterpret_cast<const char16_t*>(fd.cFileName));
-            SetFileAttributesW(W(f), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileW(W(f));
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryW(W(folder_));
+    RemoveTree(folder_);
 }
 
-std::u16string ScratchDir::Path(const std::u16string& name) const { return folder_ + u"\\" + name; }
+std::u16string ScratchDir::Path(const std::u16string& name) const {
+    return folder_ + u"\\" + name;
+}
 
 bool WriteBytes(const std::u16string& path, const std::string& bytes) {
     HANDLE h = CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -85,10 +96,6 @@ bool ReadBytes(const std::u16string& path, std::string& bytes) {
     return true;
 }
 
-bool FileExists(const std::u16string& path) {
-    return GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES;
-}
-
 bool SetReadOnly(const std::u16string& path, bool readOnly) {
     if (!SetFileAttributesW(W(path), readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL)) {
         return false;
@@ -107,13 +114,10 @@ bool SetReadOnly(const std::u16string& path, bool readOnly) {
     return false;
 }
 
-std::u16string DataPath(const std::u16string& relative) {
-    // The source tree is reached through Wine's Z: drive.
-    std::u16string p = u"Z:" + WideFromUtf8(PELMORA_TEST_DATA_DIR) + u"/" + relative;
+std::u16string HostPath(const std::string& path) {
+    std::u16string p = u"Z:" + WideFromUtf8(path);
     for (char16_t& c : p) {
-        if (c == u'/') {
-            c = u'\\';
-        }
+        c = c == u'/' ? u'\\' : c;
     }
     return p;
 }
@@ -130,7 +134,9 @@ ScratchDir::~ScratchDir() {
     std::filesystem::remove_all(Utf8FromWide(folder_), ec);
 }
 
-std::u16string ScratchDir::Path(const std::u16string& name) const { return folder_ + u"/" + name; }
+std::u16string ScratchDir::Path(const std::u16string& name) const {
+    return folder_ + u"/" + name;
+}
 
 bool WriteBytes(const std::u16string& path, const std::string& bytes) {
     std::ofstream f(Utf8FromWide(path), std::ios::binary | std::ios::trunc);
@@ -147,15 +153,17 @@ bool ReadBytes(const std::u16string& path, std::string& bytes) {
     return true;
 }
 
-bool FileExists(const std::u16string& path) { return access(Utf8FromWide(path).c_str(), F_OK) == 0; }
-
 bool SetReadOnly(const std::u16string& path, bool readOnly) {
     return chmod(Utf8FromWide(path).c_str(), readOnly ? 0444 : 0644) == 0;
 }
 
-std::u16string DataPath(const std::u16string& relative) {
-    return WideFromUtf8(PELMORA_TEST_DATA_DIR) + u"/" + relative;
+std::u16string HostPath(const std::string& path) {
+    return WideFromUtf8(path);
 }
 #endif
+
+std::u16string DataPath(const std::u16string& relative) {
+    return HostPath(PELMORA_TEST_DATA_DIR "/" + Utf8FromWide(relative));
+}
 
 }  // namespace pelmora::testing_support

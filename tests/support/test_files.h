@@ -5,9 +5,9 @@
 
 namespace pelmora::testing_support {
 
-// A fresh folder for one test, removed with its files when the object goes away.
+// A fresh folder for one test, removed with everything in it when the object goes away.
 class ScratchDir {
-public:
+  public:
     ScratchDir();
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
@@ -17,17 +17,18 @@ public:
     std::u16string Path(const std::u16string& name) const;
     const std::u16string& Folder() const { return folder_; }
 
-private:
+  private:
     std::u16string folder_;
 };
 
 bool WriteBytes(const std::u16string& path, const std::string& bytes);
 bool ReadBytes(const std::u16string& path, std::string& bytes);
-bool FileExists(const std::u16string& path);
 // False when the file system cannot make the file read-only for the current user.
 bool SetReadOnly(const std::u16string& path, bool readOnly);
 
-// Folder of the running test program's source data (tests/data), platform form.
+// A build or source tree path as the test program reaches it (under Wine: the Z: drive).
+std::u16string HostPath(const std::string& path);
+// A file of the tests' source data (tests/data), platform form.
 std::u16string DataPath(const std::u16string& relative);
 
 }  // namespace pelmora::testing_support
