@@ -68,7 +68,7 @@ TEST(CollectParts, WalksNestedPartsDepthFirst) {
          "text/plain||first\r\n|\nimage/gif||GIF\r\n|\n"},
         {"nested boundary extending the outer one",
          "--out\r\nContent-Type: multipart/alternative; boundary=out_alt\r\n\r\n"
-         "--out_alt\r\nContent-Type: text/plain\r\n\r\nplain\r\n--out_alt--\r\n"
+         "--out_alt\r\nContent-Type: text/plain\r\n\r\nplain\r\n--out_alt--\r\nend\r\n\r\n"
          "--out\r\nContent-Type: image/png\r\n\r\nPNG\r\n--out--\r\n",
          "text/plain||plain\r\n|\nimage/png||PNG\r\n|\n"},
         // A part without an empty line ends the walk, kept without a body.

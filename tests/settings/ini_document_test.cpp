@@ -15,7 +15,7 @@ using testing_support::WriteBytes;
 std::u16string Dump(const IniDocument& doc) {
     std::u16string s;
     for (const IniEntry& e : doc.Entries()) {
-        s += e.key.Wide() + u"=" + e.value.Wide() + u";";
+        s += e.key.Wide() + u"|" + e.value.Wide() + u";";
     }
     return s;
 }
@@ -26,8 +26,8 @@ TEST(IniParse, TakesTheLinesAfterAnExactFirstLineHeader) {
         const char16_t* entries;
     } cases[] = {
         // Blank lines and other headers are skipped; a last line without CR LF is ignored.
-        {u"[Pelmora]\r\nA=1\r\n\r\n[x]\r\nB=2\r\nC=3", u"A=1;B=2;"},
-        {u"[Pelmora]\r\nX==abc=\r\n=v\r\n;comment\r\nK=\r\n", u"X==abc=;=v;K=;"},
+        {u"[Pelmora]\r\nA=1\r\n\r\n[x]\r\nB=2\r\nC=3", u"A|1;B|2;"},
+        {u"[Pelmora]\r\nX==abc=\r\n=v\r\n;comment\r\nK=\r\n", u"X|=abc=;|v;K|;"},
         {u"[pelmora]\r\nA=1\r\n", u""},
         {u"[Pelmora] \r\nA=1\r\n", u""},
         {u"\r\n[Pelmora]\r\nA=1\r\n", u""},
@@ -63,13 +63,13 @@ TEST_F(IniFileTest, WritesCodePageBytesAndReadsThemBack) {
     IniDocument back;
     ASSERT_TRUE(back.ReadIni(u"Pelmora", path_.c_str()));
     ASSERT_TRUE(back.ReadIni(u"Pelmora", path_.c_str()));  // a second read appends
-    EXPECT_EQ(Dump(back), u"A=1;B=漢字e?;A=1;B=漢字e?;");
+    EXPECT_EQ(Dump(back), u"A|1;B|漢字e?;A|1;B|漢字e?;");
     EXPECT_FALSE(doc.WriteIni(u"Pelmora", dir_.Path(u"no-such-folder/x.ini").c_str()));
     // Content after a NUL byte is not text; a missing file reads as false.
     ASSERT_TRUE(WriteBytes(path_, std::string("[Pelmora]\r\nA=1\r\n\0B=2\r\n", 22)));
     IniDocument cut;
     ASSERT_TRUE(cut.ReadIni(u"Pelmora", path_.c_str()));
-    EXPECT_EQ(Dump(cut), u"A=1;");
+    EXPECT_EQ(Dump(cut), u"A|1;");
     EXPECT_FALSE(doc.ReadIni(u"Pelmora", dir_.Path(u"missing.ini").c_str()));
 }
 
