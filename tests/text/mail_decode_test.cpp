@@ -20,20 +20,6 @@ std::string ToSjis(const std::string& in) {
     return std::string(out.data(), end);
 }
 
-TEST(JisPairToShiftJis, MapsEveryPairToADistinctShiftJisCode) {
-    std::vector<bool> seen(65536);
-    for (unsigned j1 = 0x21; j1 <= 0x7E; ++j1) {
-        for (unsigned j2 = 0x21; j2 <= 0x7E; ++j2) {
-            unsigned char a = static_cast<unsigned char>(j1), b = static_cast<unsigned char>(j2);
-            JisPairToShiftJis(a, b);
-            ASSERT_TRUE((a >= 0x81 && a <= 0x9F) || (a >= 0xE0 && a <= 0xEF)) << j1 << " " << j2;
-            ASSERT_TRUE(b >= 0x40 && b <= 0xFC && b != 0x7F) << j1 << " " << j2;
-            ASSERT_FALSE(seen[a * 256 + b]) << j1 << " " << j2;
-            seen[a * 256 + b] = true;
-        }
-    }
-}
-
 TEST(Iso2022JpToShiftJis, ConvertsEscapesAndModes) {
     const std::string tsu = "\x82\xC2";
     struct Case {
