@@ -296,42 +296,34 @@ TEST_F(Cemapi, ComposeIsJournalledUnlessItFails) {
     EXPECT_EQ(lines[2].Raw("attachments"), R"(["a.txt", "b c.jpg"])");
 }
 
-const std::wstring kConnections =
-    L"Comm\\ConnMgr\\Providers\\{7C4B7A38-5FF7-4bc1-80F6-5DA7870BB1AA}\\Connections\\";
-const std::wstring kProxies = L"Comm\\ConnMgr\\Providers\\{EF097F4C-DC4B-4c98-8FF6-AEF805DC0E8E}\\";
-
-// A Connection Manager key with an "Enabled" number when given and text values.
-void SetKey(const std::wstring& path, std::optional<DWORD> enabled,
-            std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> texts) {
-    RegKey key;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, key.Put(), nullptr),
-              ERROR_SUCCESS);
-    if (enabled) {
-        RegSetValueExW(key.Get(), L"Enabled", 0, REG_DWORD, reinterpret_cast<BYTE*>(&*enabled), 4);
-    }
-    for (const auto& [name, text] : texts) {
-        RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                       static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
-    }
-}
-
 TEST_F(Cemapi, SyncRecordsTheRoutingOfTheMoment) {
-    const wchar_t kInternet[] = L"{436EF144-B4FB-4863-A041-8F905A62C572}";
-    const wchar_t kWork[] = L"{A1182988-0D73-439E-87AD-2A5B369F808B}";
-    for (const std::wstring& key : {kConnections, kProxies}) {
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
-    }
-    SetKey(kConnections + L"GPRS", 1, {{L"DestId", kInternet}});
-    SetKey(kConnections + L"ダイヤルアップ", 2, {{L"DestId", kWork}});
-    SetKey(kProxies + L"HTTP-" + kInternet, std::nullopt,
-           {{L"SrcId", L"{SRC}"}, {L"DestId", kWork}});
+    const std::wstring root = L"Comm\\ConnMgr\\Providers\\";
+    const std::wstring connections = root + L"{7C4B7A38-5FF7-4bc1-80F6-5DA7870BB1AA}\\Connections";
+    const std::wstring proxies = root + L"{EF097F4C-DC4B-4c98-8FF6-AEF805DC0E8E}";
+    const std::wstring internet = L"{436EF144-B4FB-4863-A041-8F905A62C572}";
+    const std::wstring work = L"{A1182988-0D73-439E-87AD-2A5B369F808B}";
+    auto clear = [&] {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, connections.c_str());
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, proxies.c_str());
+    };
+    auto text = [](const std::wstring& key, const wchar_t* name, const std::wstring& value) {
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, REG_SZ, value.c_str(),
+                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    };
+    auto enabled = [](const std::wstring& key, DWORD value) {
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"Enabled", REG_DWORD, &value, 4);
+    };
+    clear();
+    enabled(connections + L"\\GPRS", 1);
+    text(connections + L"\\GPRS", L"DestId", internet);
+    enabled(connections + L"\\ダイヤルアップ", 2);
+    text(connections + L"\\ダイヤルアップ", L"DestId", work);
+    text(proxies + L"\\HTTP-" + internet, L"SrcId", L"{SRC}");
+    text(proxies + L"\\HTTP-" + internet, L"DestId", work);
     ASSERT_EQ(MailSyncMessages(nullptr, MCF_ACCOUNT_IS_NAME), S_OK);
-    SetKey(kConnections + L"GPRS", 0, {});
+    enabled(connections + L"\\GPRS", 0);
     ASSERT_EQ(MailSyncMessages(L"ActiveSync", 0), S_OK);
-    for (const std::wstring& key : {kConnections, kProxies}) {
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
-    }
+    clear();
 
     const std::vector<JournalLine> lines = profile_.Outbox();
     ASSERT_EQ(lines.size(), 2u);

@@ -49,32 +49,13 @@ TEST(PelmoraDll, ExportsExactlyTheFourServerFunctions) {
                                                "DllRegisterServer", "DllUnregisterServer"}));
 }
 
-// A profile with `accounts` named stores (0: one store without a display name), a message in
-// the first store, and `faults`.
-class Profile : public testing_support::TestDeviceProfile {
-  public:
-    explicit Profile(int accounts, const std::string& faults = "")
-        : TestDeviceProfile(accounts == 0 ? "s0\r\n" : Stores(accounts)) {
-        AddMessage("s0", "m1", "From: a@example.com\r\n\r\nbody\r\n", "class=IPM.Note\n");
-        SetFaults(faults);
-    }
-
-  private:
-    static std::string Stores(int accounts) {
-        std::string list;
-        for (int i = 0; i < accounts; ++i) {
-            list += "s" + std::to_string(i) + "|Account " + std::to_string(i) + "\r\n";
-        }
-        return list;
-    }
-};
+// Store lists by the number of named stores (0: one store without a display name).
+const char* const kStores[] = {"s0\r\n", "s0|Account 0\r\n", "s0|Account 0\r\ns1|Account 1\r\n"};
 
 // Pelmora.dll loaded into this process.
-class LoadedServer {
-  public:
+struct LoadedServer {
     explicit LoadedServer(const std::u16string& path = kDllPath)
         : module_(LoadLibraryW(W(path.c_str()))) {}
-    bool Loaded() const { return module_.Valid(); }
     HRESULT Call(const char* name) {
         return reinterpret_cast<HRESULT(WINAPI*)()>(
             reinterpret_cast<void*>(GetProcAddress(module_.Get(), name)))();
@@ -88,8 +69,6 @@ class LoadedServer {
         GetClassObject(clsid, IID_IClassFactory, factory.PutVoid());
         return factory;
     }
-
-  private:
     Library module_;
 };
 
@@ -99,9 +78,9 @@ class PelmoraServer : public ::testing::Test {
 };
 
 TEST_F(PelmoraServer, ObjectsAndLocksKeepTheLibraryLoaded) {
-    Profile profile(2);
+    testing_support::TestDeviceProfile profile(kStores[2]);
     LoadedServer server;
-    ASSERT_TRUE(server.Loaded());
+    ASSERT_TRUE(server.module_);
     void* none = reinterpret_cast<void*>(1);
     EXPECT_EQ(server.GetClassObject(IID_IUnknown, IID_IClassFactory, &none),
               CLASS_E_CLASSNOTAVAILABLE);
@@ -141,7 +120,8 @@ TEST_F(PelmoraServer, RefusedOrFailedCreationsLeaveNoObjectBehind) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.faults);
-        Profile profile(2, c.faults);
+        testing_support::TestDeviceProfile profile(kStores[2]);
+        profile.SetFaults(c.faults);
         LoadedServer server;
         ComPtr<IClassFactory> factory = server.Factory(*c.clsid);
         ASSERT_TRUE(factory);
@@ -249,7 +229,9 @@ TEST_F(PelmoraServer, InboxShowsEachViewsItemWithItsState) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Utf8FromWide(c.arguments));
-        Profile profile(c.accounts, c.faults);
+        testing_support::TestDeviceProfile profile(kStores[c.accounts]);
+        profile.AddMessage("s0", "m1", "From: a@example.com\r\n\r\nbody\r\n", "class=IPM.Note\n");
+        profile.SetFaults(c.faults);
         const auto r = testing_support::RunProcess(u"\"" + kInboxPath + u"\" --profile \"" +
                                                    profile.Folder() + u"\" --view " + c.arguments);
         for (const char* line : c.lines) {

@@ -26,7 +26,7 @@ class FakeRegistry : public RegistryPort {
     int openKeys = 0;
 
     Key Root(RegistryRoot root) override {
-        return Intern(root == RegistryRoot::ClassesRoot ? u"HKCR" : u"HKLM");
+        return Name(root == RegistryRoot::ClassesRoot ? u"HKCR" : u"HKLM");
     }
     bool CreateKey(Key parent, const char16_t* subKey, Key* key) override {
         const std::u16string path = names_[parent] + u"\\" + subKey;
@@ -34,7 +34,7 @@ class FakeRegistry : public RegistryPort {
             return false;
         }
         values.emplace(path, u"");
-        *key = Intern(path);
+        *key = Name(path);
         ++openKeys;
         return true;
     }
@@ -56,12 +56,8 @@ class FakeRegistry : public RegistryPort {
         journal.push_back(what);
         return journal.size() != failAt;
     }
-    Key Intern(const std::u16string& name) {
-        for (size_t i = 0; i < names_.size(); ++i) {
-            if (names_[i] == name) {
-                return i;
-            }
-        }
+    // A new handle for every key opened.
+    Key Name(const std::u16string& name) {
         names_.push_back(name);
         return names_.size() - 1;
     }
