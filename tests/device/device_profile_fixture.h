@@ -67,6 +67,7 @@ struct KeyState {
     DWORD values = 0;
 };
 KeyState ReadKey(size_t index);
+void DeleteServerKeys();
 
 // Puts the server's keys back as they were at construction (a demo's registration, say).
 class ServerKeysGuard {

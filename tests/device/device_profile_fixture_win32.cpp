@@ -84,8 +84,6 @@ ProcessResult RunProcess(std::u16string commandLine) {
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = writeEnd;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION process = {};
     const BOOL started = CreateProcessW(nullptr, W(&commandLine[0]), nullptr, nullptr, TRUE, 0,
                                         nullptr, nullptr, &startup, &process);
@@ -146,10 +144,14 @@ ServerKeysGuard::ServerKeysGuard() {
     }
 }
 
-ServerKeysGuard::~ServerKeysGuard() {
+void DeleteServerKeys() {
     for (const auto& [root, path] : kServerKeys) {
         RegDeleteKeyW(root, path);
     }
+}
+
+ServerKeysGuard::~ServerKeysGuard() {
+    DeleteServerKeys();
     for (int i = 5; i >= 0; --i) {
         RegKey key;
         if (saved_[i].exists &&

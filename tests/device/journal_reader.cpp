@@ -57,16 +57,6 @@ std::optional<std::u16string> JournalLine::Text(std::string_view key) const {
     return JsonText(Raw(key));
 }
 
-std::optional<int64_t> JournalLine::Number(std::string_view key) const {
-    const std::string raw(Raw(key));
-    char* end = nullptr;
-    const long long n = std::strtoll(raw.c_str(), &end, 10);
-    if (raw.empty() || *end != '\0') {
-        return std::nullopt;
-    }
-    return n;
-}
-
 std::optional<std::u16string> JsonText(std::string_view json) {
     if (json.size() < 2 || json.front() != '"' || json.back() != '"') {
         return std::nullopt;

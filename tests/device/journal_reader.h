@@ -2,7 +2,6 @@
 // tests can look at single members. Reads the JSON the device writes and nothing fancier.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,7 +16,6 @@ struct JournalLine {
     // The member's value as JSON text; empty when there is no such member.
     std::string_view Raw(std::string_view key) const;
     std::optional<std::u16string> Text(std::string_view key) const;
-    std::optional<int64_t> Number(std::string_view key) const;
     bool IsNull(std::string_view key) const { return Raw(key) == "null"; }
 };
 
