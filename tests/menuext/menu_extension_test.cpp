@@ -30,25 +30,6 @@ ULONG RefCount(IUnknown* object) {
     return object->Release();
 }
 
-TEST(MenuExtensionObject, FacesShareOneIdentityAndCount) {
-    ComPtr<MenuExtension> object = MakeObject(kReadViewMode);
-    ComPtr<IUnknown> unknown;
-    ComPtr<IObjectWithSite> withSite;
-    ComPtr<IContextMenu> menu;
-    ComPtr<IUnknown> back;
-    ASSERT_EQ(object->QueryInterface(IID_IUnknown, unknown.PutVoid()), S_OK);
-    ASSERT_EQ(object->QueryInterface(IID_IObjectWithSite, withSite.PutVoid()), S_OK);
-    ASSERT_EQ(object->QueryInterface(IID_IContextMenu, menu.PutVoid()), S_OK);
-    ASSERT_EQ(menu->QueryInterface(IID_IUnknown, back.PutVoid()), S_OK);
-    EXPECT_EQ(static_cast<void*>(unknown.Get()), static_cast<void*>(withSite.Get()));
-    EXPECT_EQ(back.Get(), unknown.Get());
-    EXPECT_EQ(RefCount(menu.Get()), 5u);  // the owner, three faces handed out, `back`
-    void* none = reinterpret_cast<void*>(1);
-    EXPECT_EQ(object->QueryInterface(IID_IDataObject, &none), E_NOINTERFACE);
-    EXPECT_EQ(none, nullptr);
-    EXPECT_EQ(object->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
-}
-
 TEST(MenuExtensionObject, SiteIsKeptReleasedAndAskedThrough) {
     ComPtr<MenuExtension> object = MakeObject(kReadViewMode);
     void* out = reinterpret_cast<void*>(1);
