@@ -49,34 +49,29 @@ const Step kClose = [](HWND dialog) { SendMessageW(dialog, WM_SYSCOMMAND, SC_CLO
 const Step kStillOpen = [](HWND dialog) { EXPECT_TRUE(IsWindowVisible(dialog)); };
 
 TEST(ChoiceDialog, EndsAsTheUserAnswers) {
+    const std::vector<DualString> abc = {u"a", u"b", u"c"};
     const struct {
-        const char* name;
         std::vector<DualString> names;
         int32_t initialSelection;
         std::vector<Step> steps;
         INT_PTR endValue;
         int32_t selection;
     } cases[] = {
-        {"double click on the third line", {u"a", u"b", u"c", u"d"}, -1, {DoubleClick(2)}, 1, 2},
-        {"Enter with a line selected", {u"a", u"b"}, -1, {Click(1), kEnter}, 1, 1},
-        {"Done with nothing selected", {u"a", u"b"}, -1, {kDone}, 2, -1},
-        {"Enter with nothing selected stays open",
-         {u"a", u"b"},
+        {abc, -1, {DoubleClick(2)}, 1, 2},                        // the third line
+        {abc, -1, {Click(1), kEnter}, 1, 1},                      // Enter on a selected line
+        {abc, -1, {kDone}, 2, -1},                                // Done, nothing selected
+        {abc, -1, {kEnter, kStillOpen, Click(0), kEnter}, 1, 0},  // Enter, nothing selected
+        {{}, -1, {kEnter, kStillOpen, kClose}, 16, -1},           // an empty list, closed
+        {abc, 1, {kDone}, 1, 1},                                  // the initial selection
+        // "ActiveSync" shown by its label; names alike told apart by position.
+        {{u"Mail", u"ActiveSync", u"activesync", u"Mail"},
          -1,
-         {kEnter, kStillOpen, Click(0), kEnter},
-         1,
-         0},
-        {"empty list, closed", {}, -1, {kEnter, kStillOpen, kClose}, 16, -1},
-        {"initial selection kept by Done", {u"a", u"b", u"c"}, 1, {kDone}, 1, 1},
-        {"ActiveSync shown by its label, names alike told apart by position",
-         {u"Mail", u"ActiveSync", u"activesync", u"Mail"},
-         -1,
-         {Shows(0, u"Mail"), Shows(1, u"Outlookメール"), Shows(2, u"activesync"), DoubleClick(3)},
+         {Shows(1, u"Outlookメール"), Shows(2, u"activesync"), DoubleClick(3)},
          1,
          3},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(&c - cases);
         ResetChoiceDialog();
         testing_support::DialogDriver driver(c.steps);
         EXPECT_EQ(ChooseFromList(Self(), IDD_CHOICE_DIALOG, IDC_CHOICE_LIST, c.names,

@@ -108,9 +108,7 @@ void PostKeyPress(HWND window, UINT key, wchar_t character) {
     // Posted, so the dialog's own message loop and its dialog manager see each message, as
     // they see a real key press: down, the character, then up.
     PostMessageW(window, WM_KEYDOWN, key, static_cast<LPARAM>(0x00000001u));
-    if (character != 0) {
-        PostMessageW(window, WM_CHAR, character, static_cast<LPARAM>(0x00000001u));
-    }
+    PostMessageW(window, WM_CHAR, character, static_cast<LPARAM>(0x00000001u));
     // Repeat count 1, previous state down, transition state up.
     PostMessageW(window, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
 }

@@ -16,7 +16,6 @@
 namespace pelmora {
 namespace {
 
-using testing_support::DeviceProfileVariable;
 using testing_support::JournalLine;
 using testing_support::Leftovers;
 
@@ -269,13 +268,12 @@ TEST_F(Cemapi, ComposeIsJournalledUnlessItFails) {
     profile_.SetFaults("compose=0x80004005\nsync=0x8000FFFF\n");
     EXPECT_EQ(MailComposeMessage(&f), E_FAIL);
     EXPECT_EQ(MailSyncMessages(nullptr, 0), E_UNEXPECTED);
-    {
-        DeviceProfileVariable none(std::nullopt);
-        EXPECT_EQ(MailComposeMessage(&f), E_FAIL);  // no outbox to write to
-        IMAPISession* session = reinterpret_cast<IMAPISession*>(1);
-        EXPECT_EQ(MAPILogonEx(0, nullptr, nullptr, 0, &session), MAPI_E_LOGON_FAILED);
-        EXPECT_EQ(session, nullptr);
-    }
+    SetEnvironmentVariableW(L"PELMORA_DEVICE_PROFILE", nullptr);
+    EXPECT_EQ(MailComposeMessage(&f), E_FAIL);  // no outbox to write to
+    IMAPISession* session = reinterpret_cast<IMAPISession*>(1);
+    EXPECT_EQ(MAPILogonEx(0, nullptr, nullptr, 0, &session), MAPI_E_LOGON_FAILED);
+    EXPECT_EQ(session, nullptr);
+    SetEnvironmentVariableW(L"PELMORA_DEVICE_PROFILE", W(profile_.Folder().c_str()));
     const std::vector<JournalLine> lines = profile_.Outbox();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0].json,

@@ -14,23 +14,15 @@
 
 namespace pelmora::testing_support {
 
-// Points PELMORA_DEVICE_PROFILE at `folder` (nothing: unsets it) for the object's lifetime.
-class DeviceProfileVariable {
-  public:
-    explicit DeviceProfileVariable(const std::optional<std::u16string>& folder);
-    ~DeviceProfileVariable();
-    DeviceProfileVariable(const DeviceProfileVariable&) = delete;
-    DeviceProfileVariable& operator=(const DeviceProfileVariable&) = delete;
-
-  private:
-    std::optional<std::u16string> previous_;
-};
-
-// A device profile in a scratch folder, served to this process while the object lives.
+// A device profile in a scratch folder, served to this process (through the variable
+// PELMORA_DEVICE_PROFILE) while the object lives.
 class TestDeviceProfile {
   public:
     // `stores`: stores.txt, one "folder|display name" (or a bare "folder") a line.
     explicit TestDeviceProfile(const std::string& stores = "");
+    ~TestDeviceProfile();
+    TestDeviceProfile(const TestDeviceProfile&) = delete;
+    TestDeviceProfile& operator=(const TestDeviceProfile&) = delete;
 
     // "<store>\<name>.eml" and "<store>\<name>.props", each written when given.
     void AddMessage(const std::string& store, const std::string& name,
@@ -44,7 +36,7 @@ class TestDeviceProfile {
 
   private:
     ScratchDir dir_;
-    DeviceProfileVariable variable_{dir_.Folder()};
+    std::optional<std::u16string> previous_;
 };
 
 // The stand-in messaging library's live objects and blocks in this process, and its frees of

@@ -7,27 +7,20 @@
 
 namespace pelmora::testing_support {
 
-namespace {
-
 const wchar_t kVariable[] = L"PELMORA_DEVICE_PROFILE";
 
-}  // namespace
-
-DeviceProfileVariable::DeviceProfileVariable(const std::optional<std::u16string>& folder) {
+TestDeviceProfile::TestDeviceProfile(const std::string& stores) {
     wchar_t buf[1024];
     const DWORD n = GetEnvironmentVariableW(kVariable, buf, 1024);
     if (n > 0 && n < 1024) {
         previous_ = std::u16string(U(buf), n);
     }
-    SetEnvironmentVariableW(kVariable, folder ? W(folder->c_str()) : nullptr);
-}
-
-DeviceProfileVariable::~DeviceProfileVariable() {
-    SetEnvironmentVariableW(kVariable, previous_ ? W(previous_->c_str()) : nullptr);
-}
-
-TestDeviceProfile::TestDeviceProfile(const std::string& stores) {
+    SetEnvironmentVariableW(kVariable, W(Folder().c_str()));
     WriteBytes(Path(u"stores.txt"), stores);
+}
+
+TestDeviceProfile::~TestDeviceProfile() {
+    SetEnvironmentVariableW(kVariable, previous_ ? W(previous_->c_str()) : nullptr);
 }
 
 void TestDeviceProfile::AddMessage(const std::string& store, const std::string& name,

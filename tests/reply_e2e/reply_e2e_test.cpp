@@ -81,9 +81,10 @@ class SettingsFile {
 // device, a path without a drive starts at its root.
 class ReadView {
   public:
-    ReadView(const std::string& message, device::SelectionShape shape)
+    explicit ReadView(const std::string& message)
         : extensions_(device::LoadExtensions(device::InboxView::Read)) {
-        site_.Attach(new device::InboxSite(device::MakeEntryId(0, message), shape));
+        site_.Attach(new device::InboxSite(device::MakeEntryId(0, message),
+                                           device::SelectionShape::Message));
         device::BuildMenu(extensions_, site_.Get(), menu_);
         for (device::LoadedExtension& extension : extensions_) {
             if (extension.classId == u"{0ED86D47-9EDC-4878-9165-3F7553440109}") {
@@ -147,15 +148,11 @@ class ReplyEndToEnd : public ::testing::Test {
     void TearDown() override { EXPECT_EQ(Leftovers(), ""); }
 
     // Runs the item on one message; the object is created for this run and let go after.
-    HRESULT Reply(const std::string& message = "meeting",
-                  device::SelectionShape shape = device::SelectionShape::Message) {
-        ReadView view(message, shape);
+    HRESULT Reply(const std::string& message = "meeting") {
+        ReadView view(message);
         EXPECT_EQ(view.Created(), S_OK);
         return view.Invoke();
     }
-    // The reply's compose requests (it makes no other request).
-    std::vector<JournalLine> Composed() { return profile_.Outbox(); }
-
     static inline testing_support::ServerKeysGuard* registry_ = nullptr;
     static inline bool registered_ = false;
     SettingsFile settings_;
@@ -165,7 +162,7 @@ class ReplyEndToEnd : public ::testing::Test {
 TEST_F(ReplyEndToEnd, ComposesTheJapaneseReplyFieldByField) {
     ASSERT_TRUE(settings_.Write(0, true, u">", u"山田", u"boss@example.jp", u"me@example.jp"));
     EXPECT_EQ(Reply(), S_OK);
-    const std::vector<JournalLine> composed = Composed();
+    const std::vector<JournalLine> composed = profile_.Outbox();
     ASSERT_EQ(composed.size(), 1u);
     // The message class as the store has it.
     EXPECT_EQ(
@@ -203,12 +200,12 @@ TEST_F(ReplyEndToEnd, TakesTheAccountFromTheSettingsOrTheDialog) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.index.value_or(-99));
         ASSERT_TRUE(settings_.Write(c.index));
-        const size_t before = Composed().size();
+        const size_t before = profile_.Outbox().size();
         DialogDriver driver(c.answer ? std::vector<DialogDriver::Step>{c.answer}
                                      : std::vector<DialogDriver::Step>{});
         EXPECT_EQ(Reply(c.message), c.status);
         EXPECT_EQ(driver.Dialog() != nullptr, c.answer != nullptr);
-        const std::vector<JournalLine> composed = Composed();
+        const std::vector<JournalLine> composed = profile_.Outbox();
         ASSERT_EQ(composed.size(), before + (c.account ? 1 : 0));
         if (c.account) {
             EXPECT_EQ(composed.back().Text("account"), c.account);
@@ -219,7 +216,7 @@ TEST_F(ReplyEndToEnd, TakesTheAccountFromTheSettingsOrTheDialog) {
 
 // The settings file is read again at every run of the same object.
 TEST_F(ReplyEndToEnd, ReadsTheSettingsAtEveryRun) {
-    ReadView view("meeting", device::SelectionShape::Message);
+    ReadView view("meeting");
     ASSERT_EQ(view.Created(), S_OK);
     ASSERT_TRUE(settings_.Write(1, false, u"", u"一回目"));
     EXPECT_EQ(view.Invoke(), S_OK);
@@ -229,7 +226,7 @@ TEST_F(ReplyEndToEnd, ReadsTheSettingsAtEveryRun) {
     DialogDriver driver({[](HWND dialog) { SendMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }});
     EXPECT_EQ(view.Invoke(), S_OK);
     EXPECT_NE(driver.Dialog(), nullptr);
-    const std::vector<JournalLine> composed = Composed();
+    const std::vector<JournalLine> composed = profile_.Outbox();
     ASSERT_EQ(composed.size(), 2u);
     EXPECT_EQ(composed[0].Text("account"), u"ActiveSync");
     EXPECT_EQ(composed[0].Text("body"), u"一回目\n");
@@ -265,7 +262,7 @@ TEST_F(ReplyEndToEnd, ReadsAtMost32895BytesOfRawText) {
         ASSERT_EQ(Reply(name), S_OK);
         const std::string expected =
             raw.substr(header.size(), c.bodyEnd - header.size()) + raw.substr(c.resumeAt);
-        EXPECT_EQ(Composed().back().Text("body"), WideFromUtf8(expected));
+        EXPECT_EQ(profile_.Outbox().back().Text("body"), WideFromUtf8(expected));
     }
 }
 
@@ -295,9 +292,9 @@ TEST_F(ReplyEndToEnd, EndsEachFailureWithItsStatusAndReleasesEverything) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.faults);
         profile_.SetFaults(c.faults);
-        const size_t before = Composed().size();
+        const size_t before = profile_.Outbox().size();
         EXPECT_EQ(Reply(), c.status);
-        const std::vector<JournalLine> composed = Composed();
+        const std::vector<JournalLine> composed = profile_.Outbox();
         ASSERT_EQ(composed.size(), before + (c.body ? 1 : 0));
         if (c.body) {
             EXPECT_EQ(composed.back().Text("body"), c.body);
