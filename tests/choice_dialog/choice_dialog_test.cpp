@@ -85,12 +85,9 @@ TEST(ChoiceDialog, EndsAsTheUserAnswers) {
 }
 
 // Full screen between the navigation bar and the menu bar, the list over the whole client
-// area, the Done button on the navigation bar. Leaves a picture of the screen in the build
-// tree.
+// area. Leaves a picture of the screen in the build tree.
 TEST(ChoiceDialog, FillsTheHandheldScreen) {
     RECT window = {}, client = {}, list = {};
-    wchar_t title[64] = {};
-    HWND done = nullptr;
     bool saved = false;
     testing_support::DialogDriver driver({
         [&](HWND dialog) {
@@ -98,8 +95,6 @@ TEST(ChoiceDialog, FillsTheHandheldScreen) {
             GetClientRect(dialog, &client);
             GetWindowRect(List(dialog), &list);
             MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&list), 2);
-            GetWindowTextW(dialog, title, 64);
-            done = testing_support::FindDoneButton(dialog);
             SendMessageW(List(dialog), LB_SETCURSEL, 1, 0);
         },
         [&](HWND dialog) {
@@ -116,8 +111,6 @@ TEST(ChoiceDialog, FillsTheHandheldScreen) {
                            device::kScreenHeight - device::kMenuBarHeight};
     EXPECT_TRUE(EqualRect(&window, &expected));
     EXPECT_TRUE(EqualRect(&list, &client));
-    EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(title)), u"アカウントの選択");
-    EXPECT_NE(done, nullptr);
     EXPECT_TRUE(saved);
 }
 

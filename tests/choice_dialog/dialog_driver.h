@@ -23,7 +23,6 @@ class DialogDriver {
 
     HWND Dialog() const { return dialog_; }
     size_t StepsRun() const { return next_; }
-    bool Installed() const { return hook_ != nullptr && helper_ != nullptr; }
 
   private:
     static LRESULT CALLBACK HookProc(int code, WPARAM wParam, LPARAM lParam);

@@ -31,22 +31,6 @@ TEST(StoreList, RowsKeepOrderNamesAndMissingNames) {
     }
 }
 
-// Statuses in hex or decimal, counts, flags; values that are no 32-bit status are ignored.
-TEST(Faults, KeepOnlyWhatTheyUnderstand) {
-    const Faults f = ParseFaults(
-        "logon=0x80040111\nquery_rows=-2147467259\nquery_rows_after=2\nopen_entry_null=1\n"
-        "get_props=bogus\ncompose = 0x8007000E \nsync=0x1FFFFFFFF\n");
-    EXPECT_EQ(static_cast<uint32_t>(f.logon.status), 0x80040111u);
-    EXPECT_EQ(static_cast<uint32_t>(f.queryRows.status), 0x80004005u);
-    EXPECT_FALSE(f.queryRows.Hits(1));
-    EXPECT_TRUE(f.queryRows.Hits(2));
-    EXPECT_TRUE(f.openEntryNull);
-    EXPECT_FALSE(f.getProps.set);
-    EXPECT_EQ(static_cast<uint32_t>(f.compose.status), 0x8007000Eu);
-    EXPECT_FALSE(f.sync.set);  // beyond 32 bits
-    EXPECT_FALSE(f.storesTable.set);
-}
-
 TEST(EntryId, RoundTripsAndRejectsMalformedIdentifiers) {
     const std::string id = MakeEntryId(12, "msg-01");
     EXPECT_EQ(id, "12/msg-01");
