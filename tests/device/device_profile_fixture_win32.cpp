@@ -146,14 +146,13 @@ void DeleteServerKeys() {
 ServerKeysGuard::~ServerKeysGuard() {
     DeleteServerKeys();
     for (int i = 5; i >= 0; --i) {
+        const auto& [root, path] = kServerKeys[i];
         RegKey key;
-        if (saved_[i].exists &&
-            RegCreateKeyExW(kServerKeys[i].first, kServerKeys[i].second, 0, nullptr, 0,
-                            KEY_ALL_ACCESS, nullptr, key.Put(), nullptr) == ERROR_SUCCESS &&
-            saved_[i].type != REG_NONE) {
-            RegSetValueExW(key.Get(), L"", 0, saved_[i].type,
-                           reinterpret_cast<const BYTE*>(saved_[i].bytes.data()),
-                           static_cast<DWORD>(saved_[i].bytes.size()));
+        if (saved_[i].type != REG_NONE) {
+            RegSetKeyValueW(root, path, nullptr, saved_[i].type, saved_[i].bytes.data(),
+                            static_cast<DWORD>(saved_[i].bytes.size()));
+        } else if (saved_[i].exists) {
+            RegCreateKeyW(root, path, key.Put());
         }
     }
 }
