@@ -96,11 +96,11 @@ bool IsPlainFileName(std::string_view name) {
     return name.back() != '.' && name.back() != ' ';
 }
 
-std::vector<StoreSpec> ParseStoreList(std::string_view utf8) {
-    std::vector<StoreSpec> stores;
+std::vector<StoreEntry> ParseStoreList(std::string_view utf8) {
+    std::vector<StoreEntry> stores;
     ForEachLine(utf8, [&](std::string_view line) {
         const size_t bar = line.find('|');
-        StoreSpec store;
+        StoreEntry store;
         store.folder = std::string(Trim(line.substr(0, bar)));
         if (!IsPlainFileName(store.folder)) {
             return;

@@ -14,7 +14,7 @@
 namespace pelmora::device {
 
 // One message store, in the store table's row order.
-struct StoreSpec {
+struct StoreEntry {
     std::string folder;                  // UTF-8 folder name inside the profile
     std::optional<std::u16string> name;  // display name; none: the row carries an error value
 };
@@ -23,7 +23,7 @@ struct StoreSpec {
 // name). Only the first '|' separates, so names may hold '|'; "folder|" gives an empty name.
 // Blank lines and lines starting with '#' are skipped; a leading UTF-8 BOM is ignored.
 // Lines with a folder name that is not a plain file name are skipped.
-std::vector<StoreSpec> ParseStoreList(std::string_view utf8);
+std::vector<StoreEntry> ParseStoreList(std::string_view utf8);
 
 // A message's store properties ("<message>.props": "class=", "sender=", "subject=" lines).
 struct MessageProps {

@@ -255,7 +255,7 @@ class StoreTable : public CountedObject<IMAPITable, ObjectKind::kTable> {
             return MAPI_E_NOT_ENOUGH_MEMORY;
         }
         row.lpProps = static_cast<LPSPropValue>(block);
-        const StoreSpec& store = profile_->stores[index];
+        const StoreEntry& store = profile_->stores[index];
         for (ULONG c = 0; c < row.cValues; ++c) {
             SPropValue& v = row.lpProps[c];
             ZeroMemory(&v, sizeof v);

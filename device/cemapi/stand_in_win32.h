@@ -15,7 +15,7 @@ namespace pelmora::device {
 // What a session saw of its profile at logon.
 struct Profile {
     std::u16string folder;  // Windows path, no trailing backslash
-    std::vector<StoreSpec> stores;
+    std::vector<StoreEntry> stores;
     Faults faults;
 };
 

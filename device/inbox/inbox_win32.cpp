@@ -67,7 +67,7 @@ struct MessageEntry {
 };
 
 struct Store {
-    StoreSpec spec;
+    StoreEntry entry;
     std::vector<MessageEntry> messages;
 };
 
@@ -119,8 +119,8 @@ std::vector<Store> ReadProfile(const std::u16string& folder) {
     if (folder.empty() || !ReadFileBytes(folder + u"\\stores.txt", list)) {
         return stores;
     }
-    for (StoreSpec& spec : ParseStoreList(list)) {
-        Store store{spec, ListMessages(folder + u"\\" + WideFromUtf8(spec.folder))};
+    for (StoreEntry& entry : ParseStoreList(list)) {
+        Store store{entry, ListMessages(folder + u"\\" + WideFromUtf8(entry.folder))};
         stores.push_back(std::move(store));
     }
     return stores;
@@ -136,12 +136,12 @@ int FindStore(const std::vector<Store>& stores, const std::u16string& wanted) {
         return index < stores.size() ? static_cast<int>(index) : -1;
     }
     for (size_t i = 0; i < stores.size(); ++i) {
-        if (stores[i].spec.name && *stores[i].spec.name == wanted) {
+        if (stores[i].entry.name && *stores[i].entry.name == wanted) {
             return static_cast<int>(i);
         }
     }
     for (size_t i = 0; i < stores.size(); ++i) {
-        if (WideFromUtf8(stores[i].spec.folder) == wanted) {
+        if (WideFromUtf8(stores[i].entry.folder) == wanted) {
             return static_cast<int>(i);
         }
     }
@@ -173,8 +173,9 @@ std::u16string MenuText(HMENU menu, int position) {
 void PrintStores(const std::vector<Store>& stores) {
     for (size_t i = 0; i < stores.size(); ++i) {
         const Store& store = stores[i];
-        Print("store " + std::to_string(i) + " " + store.spec.folder + " " +
-              (store.spec.name ? Utf8FromWide(*store.spec.name) : std::string("(no name)")) + "\n");
+        Print("store " + std::to_string(i) + " " + store.entry.folder + " " +
+              (store.entry.name ? Utf8FromWide(*store.entry.name) : std::string("(no name)")) +
+              "\n");
         for (const MessageEntry& message : store.messages) {
             Print("message " + std::to_string(i) + " " + Utf8FromWide(message.name) + " " +
                   Utf8FromWide(message.subject) + "\n");
@@ -324,7 +325,7 @@ void OpenReadView(HWND owner) {
         return;
     }
     const Store& store = g_ui->stores[static_cast<size_t>(g_ui->store)];
-    const std::u16string folder = ProfileFolder() + u"\\" + WideFromUtf8(store.spec.folder);
+    const std::u16string folder = ProfileFolder() + u"\\" + WideFromUtf8(store.entry.folder);
     std::string raw;
     ReadFileBytes(folder + u"\\" + store.messages[static_cast<size_t>(selected)].name + u".eml",
                   raw);
@@ -424,8 +425,8 @@ int RunInteractive(Ui& ui) {
         return kExitUsage;
     }
     const std::u16string title =
-        u"Inbox - " + (ui.store >= 0 && ui.stores[static_cast<size_t>(ui.store)].spec.name
-                           ? *ui.stores[static_cast<size_t>(ui.store)].spec.name
+        u"Inbox - " + (ui.store >= 0 && ui.stores[static_cast<size_t>(ui.store)].entry.name
+                           ? *ui.stores[static_cast<size_t>(ui.store)].entry.name
                            : std::u16string(u"(no store)"));
     HWND window = CreateWindowExW(0, L"PelmoraInboxList", W(title.c_str()),
                                   WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
