@@ -8,7 +8,7 @@
 namespace pelmora {
 
 class MenuExtensionFactory : public IClassFactory {
-  public:
+public:
     MenuExtensionFactory(int mode, HINSTANCE module) : mode_(mode), module_(module) {}
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
@@ -18,7 +18,7 @@ class MenuExtensionFactory : public IClassFactory {
     STDMETHODIMP LockServer(BOOL lock) override;
     virtual ~MenuExtensionFactory() = default;
 
-  private:
+private:
     LONG refCount_ = 1;
     int mode_;
     HINSTANCE module_;

@@ -17,7 +17,7 @@
 namespace pelmora {
 
 class MenuExtension : public IObjectWithSite, public IContextMenu {
-  public:
+public:
     // Reference count 1, no site, no session; holds one server lock until destroyed.
     MenuExtension(HINSTANCE module, int mode);
 
@@ -54,7 +54,7 @@ class MenuExtension : public IObjectWithSite, public IContextMenu {
     int Mode() const { return mode_; }
     UINT CommandId() const { return commandId_; }
 
-  private:
+private:
     HRESULT RunCommand();
 
     HINSTANCE module_;

@@ -19,7 +19,7 @@ namespace {
 
 // Closes a port key on every path.
 class PortKey {
-  public:
+public:
     explicit PortKey(RegistryPort& registry) : registry_(registry) {}
     PortKey(const PortKey&) = delete;
     PortKey& operator=(const PortKey&) = delete;
@@ -34,7 +34,7 @@ class PortKey {
     }
     RegistryPort::Key Get() const { return key_; }
 
-  private:
+private:
     RegistryPort& registry_;
     RegistryPort::Key key_ = 0;
     bool open_ = false;

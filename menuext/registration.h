@@ -12,7 +12,7 @@ enum class RegistryRoot { ClassesRoot, LocalMachine };
 
 // The registry operations that registration needs. Keys are the port's own handles.
 class RegistryPort {
-  public:
+public:
     using Key = uintptr_t;
     virtual ~RegistryPort() = default;
 

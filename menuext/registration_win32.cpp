@@ -15,7 +15,7 @@ namespace {
 constexpr DWORD kModulePathCapacity = 261;
 
 class Win32Registry : public RegistryPort {
-  public:
+public:
     Key Root(RegistryRoot root) override {
         return reinterpret_cast<Key>(root == RegistryRoot::ClassesRoot ? HKEY_CLASSES_ROOT
                                                                        : HKEY_LOCAL_MACHINE);
@@ -54,7 +54,7 @@ class Win32Registry : public RegistryPort {
         return std::u16string(U(path), n);
     }
 
-  private:
+private:
     static HKEY AsHkey(Key key) { return reinterpret_cast<HKEY>(key); }
 };
 

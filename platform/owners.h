@@ -89,7 +89,7 @@ struct RowSetTraits {
     static void Close(_SRowSet* rows) { ::FreeProws(rows); }
 };
 
-using FileHandle = UniqueHandle<HANDLE, FileHandleTraits>;   // CreateFileW
+using FileHandle = UniqueHandle<HANDLE, FileHandleTraits>;      // CreateFileW
 using KernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;  // events, mutexes, processes
 using RegKey = UniqueHandle<HKEY, RegKeyTraits>;
 using Library = UniqueHandle<HMODULE, LibraryTraits>;
@@ -97,8 +97,8 @@ using GdiObject = UniqueHandle<HGDIOBJ, GdiObjectTraits>;
 using GlobalMemory = UniqueHandle<HGLOBAL, GlobalMemoryTraits>;
 template <typename T>
 using MapiBuffer = UniqueHandle<T*, MapiBufferTraits<T>>;  // MAPIAllocateBuffer (cemapi)
-using RowSet = UniqueHandle<_SRowSet*, RowSetTraits>;     // IMAPITable::QueryRows (cemapi)
-using Bstr = UniqueHandle<BSTR, BstrTraits>;  // SysAllocString (oleaut32)
+using RowSet = UniqueHandle<_SRowSet*, RowSetTraits>;      // IMAPITable::QueryRows (cemapi)
+using Bstr = UniqueHandle<BSTR, BstrTraits>;               // SysAllocString (oleaut32)
 
 // A COM interface reference.
 template <typename T>

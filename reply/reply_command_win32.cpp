@@ -36,7 +36,7 @@ static_assert(sizeof(MAILCOMPOSEFIELDS) == kComposeFieldsSize, "the platform's r
 // The choice dialog's shared state belongs to one command at a time: reset when the
 // command starts, emptied when it ends, whichever way it ends.
 class ChoiceDialogUse {
-  public:
+public:
     ChoiceDialogUse() { ResetChoiceDialog(); }
     ~ChoiceDialogUse() { ClearChoiceDialog(); }
     ChoiceDialogUse(const ChoiceDialogUse&) = delete;
@@ -46,7 +46,7 @@ class ChoiceDialogUse {
 // Keeps the object alive while the command runs: the dialog's modal loop dispatches the
 // Inbox's messages, and the Inbox could drop its last reference meanwhile.
 class KeepAlive {
-  public:
+public:
     explicit KeepAlive(MenuExtension& object) : object_(object) {
         static_cast<IObjectWithSite&>(object_).AddRef();
     }
@@ -54,7 +54,7 @@ class KeepAlive {
     KeepAlive(const KeepAlive&) = delete;
     KeepAlive& operator=(const KeepAlive&) = delete;
 
-  private:
+private:
     MenuExtension& object_;
 };
 

@@ -2,4 +2,6 @@
 // then the program only creates the settings file with its current values.)
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) { return 0; }
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+    return 0;
+}

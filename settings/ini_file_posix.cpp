@@ -47,15 +47,16 @@ bool WriteAll(int fd, const std::string& piece) {
 
 }  // namespace
 
-void SetIniWriteHookForTesting(IniWriteHook hook) { g_writeHook = hook; }
+void SetIniWriteHookForTesting(IniWriteHook hook) {
+    g_writeHook = hook;
+}
 
 IniReadResult ReadIniFileBytes(const char16_t* path, std::string& bytes) {
     // Read and write access, as on the device: a read-only file counts as unavailable.
     Fd fd(open(Utf8FromWide(path).c_str(), O_RDWR));
     struct stat st;
     // The permission bits stand in for the read-only attribute, also for root.
-    if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || (st.st_mode & 0222) == 0 ||
-        st.st_size == 0 ||
+    if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || (st.st_mode & 0222) == 0 || st.st_size == 0 ||
         static_cast<unsigned long long>(st.st_size) >= (1ULL << 32)) {
         return IniReadResult::kUnavailable;
     }
@@ -83,8 +84,8 @@ IniReadResult ReadIniFileBytes(const char16_t* path, std::string& bytes) {
 bool ReplaceIniFile(const char16_t* path, const std::vector<std::string>& pieces) {
     const std::string target = Utf8FromWide(path);
     const size_t slash = target.rfind('/');
-    std::string temp = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) +
-                       ".pelXXXXXX";
+    std::string temp =
+        (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + ".pelXXXXXX";
     Fd fd(mkstemp(&temp[0]));
     if (fd.get() < 0) {
         return false;

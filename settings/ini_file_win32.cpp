@@ -39,7 +39,9 @@ std::wstring FolderOf(const wchar_t* path) {
 
 }  // namespace
 
-void SetIniWriteHookForTesting(IniWriteHook hook) { g_writeHook = hook; }
+void SetIniWriteHookForTesting(IniWriteHook hook) {
+    g_writeHook = hook;
+}
 
 IniReadResult ReadIniFileBytes(const char16_t* path, std::string& bytes) {
     FileHandle file(CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,

@@ -56,7 +56,7 @@ bool PlainName(std::u16string_view charset, std::string& name) {
 }
 
 class Converter {
-  public:
+public:
     explicit Converter(const char* from) : cd_(iconv_open("UTF-16LE", from)) {}
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
@@ -68,7 +68,7 @@ class Converter {
     bool Valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
     iconv_t Get() const { return cd_; }
 
-  private:
+private:
     iconv_t cd_;
 };
 

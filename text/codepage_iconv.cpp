@@ -115,8 +115,8 @@ private:
             if (len == 1) {
                 encode_[c] = static_cast<unsigned char>(out[0]);
             } else if (len == 2) {
-                encode_[c] = (static_cast<unsigned char>(out[0]) << 8) |
-                             static_cast<unsigned char>(out[1]);
+                encode_[c] =
+                    (static_cast<unsigned char>(out[0]) << 8) | static_cast<unsigned char>(out[1]);
             }
         }
         iconv_close(back);

@@ -37,15 +37,15 @@ bool AppendAnsiFromWide(const char16_t* wide, size_t n, std::string& out) {
         return false;
     }
     const auto* w = reinterpret_cast<const wchar_t*>(wide);
-    const int need = WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(n), nullptr, 0, nullptr,
-                                         nullptr);
+    const int need =
+        WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
     if (need <= 0) {
         return false;
     }
     const size_t old = out.size();
     out.resize(old + static_cast<size_t>(need));
-    const int got = WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(n), &out[old], need,
-                                        nullptr, nullptr);
+    const int got =
+        WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(n), &out[old], need, nullptr, nullptr);
     if (got <= 0) {
         out.resize(old);
         return false;

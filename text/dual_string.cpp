@@ -71,9 +71,13 @@ DualString::DualString(const char16_t* wide, size_t n) {
     Invalidate();
 }
 
-DualString::DualString(std::u16string wide) : wide_(std::move(wide)) { Invalidate(); }
+DualString::DualString(std::u16string wide) : wide_(std::move(wide)) {
+    Invalidate();
+}
 
-DualString::DualString(const DualString& other) : wide_(other.wide_) { Invalidate(); }
+DualString::DualString(const DualString& other) : wide_(other.wide_) {
+    Invalidate();
+}
 
 DualString::DualString(DualString&& other) noexcept
     : wide_(std::move(other.wide_)),
@@ -111,7 +115,9 @@ DualString& DualString::operator=(DualString&& other) noexcept {
     return *this;
 }
 
-DualString& DualString::Assign(const char16_t* wide) { return Assign(wide, WideLength(wide)); }
+DualString& DualString::Assign(const char16_t* wide) {
+    return Assign(wide, WideLength(wide));
+}
 
 DualString& DualString::Assign(const char16_t* wide, size_t n) {
     if (wide == nullptr) {
@@ -133,7 +139,9 @@ DualString& DualString::AssignMultibyte(const char* bytes, size_t n) {
     return *this;
 }
 
-DualString& DualString::Append(const char16_t* wide) { return Append(wide, WideLength(wide)); }
+DualString& DualString::Append(const char16_t* wide) {
+    return Append(wide, WideLength(wide));
+}
 
 DualString& DualString::Append(const char16_t* wide, size_t n) {
     if (wide != nullptr) {

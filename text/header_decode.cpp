@@ -45,7 +45,7 @@ std::u16string LiteralText(const char* bytes, size_t n, bool rawJis) {
 // last failed: a delimiter that is missing after one position is missing after any later
 // one, which keeps a value full of unterminated "=?" linear.
 class WordParser {
-  public:
+public:
     WordParser(const char* value, size_t len) : v_(value), len_(len) {}
 
     struct Word {
@@ -82,7 +82,7 @@ class WordParser {
         return true;
     }
 
-  private:
+private:
     static constexpr size_t kNone = static_cast<size_t>(-1);
 
     bool HasFoldSpace(size_t from, size_t to) const {

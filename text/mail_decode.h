@@ -31,7 +31,6 @@ size_t DecodeHeaderText(const char* value, size_t n, char16_t* out);
 // Converts body bytes (ending early at a NUL) to wide text using the charset parameter of
 // a Content-Type value; without a usable charset the bytes are taken as ISO-2022-JP or
 // Shift_JIS. Never more units than bytes. False only when memory runs out.
-bool DecodeBodyText(const char* bytes, size_t n, std::string_view contentType,
-                    std::u16string& out);
+bool DecodeBodyText(const char* bytes, size_t n, std::string_view contentType, std::u16string& out);
 
 }  // namespace pelmora

@@ -40,7 +40,10 @@ std::u16string WideFromUtf8(std::string_view s) {
     while (i < s.size()) {
         const unsigned char b = static_cast<unsigned char>(s[i]);
         int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
-        char32_t c = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
+        char32_t c = extra == 0   ? b
+                     : extra == 1 ? (b & 0x1F)
+                     : extra == 2 ? (b & 0x0F)
+                                  : (b & 0x07);
         bool ok = extra >= 0 && i + static_cast<size_t>(extra) < s.size() + (extra == 0 ? 1 : 0);
         for (int k = 1; ok && k <= extra; ++k) {
             const unsigned char t = static_cast<unsigned char>(s[i + static_cast<size_t>(k)]);

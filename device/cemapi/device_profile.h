@@ -76,7 +76,7 @@ bool ParseEntryId(const unsigned char* bytes, size_t n, uint32_t& storeIndex,
 // Builds one JSON object on one line. Wide text is written as UTF-8; lone surrogates and
 // control characters as \u escapes, so every code unit survives.
 class JsonObject {
-  public:
+public:
     JsonObject& Text(std::string_view key, const char16_t* value);  // null: JSON null
     JsonObject& Text(std::string_view key, std::u16string_view value);
     JsonObject& Utf8(std::string_view key, std::string_view value);
@@ -86,7 +86,7 @@ class JsonObject {
     // The finished object; with `newline` a trailing "\n" ends the line.
     std::string Finish(bool newline = false) const;
 
-  private:
+private:
     void Key(std::string_view key);
     std::string body_;
 };

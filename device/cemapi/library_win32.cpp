@@ -29,7 +29,7 @@ struct BlockHeader {
 
 // Live roots, so that frees of unknown or already freed pointers are counted, not crashes.
 class BlockRegistry {
-  public:
+public:
     BlockRegistry() { InitializeCriticalSection(&lock_); }
 
     // Null when out of memory or when `root` is not a live root block (`unknownRoot`).
@@ -95,7 +95,7 @@ class BlockRegistry {
         return n;
     }
 
-  private:
+private:
     CRITICAL_SECTION lock_;
     std::unordered_map<void*, BlockHeader*> roots_;
 };

@@ -13,7 +13,7 @@ namespace {
 
 // The raw internet text, read-only, with its read faults counted per stream.
 class RawTextStream : public CountedObject<IStream, ObjectKind::kStream> {
-  public:
+public:
     RawTextStream(std::string bytes, const Faults& faults)
         : bytes_(std::move(bytes)), stat_(faults.streamStat), read_(faults.streamRead) {}
 
@@ -118,7 +118,7 @@ class RawTextStream : public CountedObject<IStream, ObjectKind::kStream> {
     }
     STDMETHODIMP Clone(IStream**) override { return E_NOTIMPL; }
 
-  private:
+private:
     std::string bytes_;
     size_t position_ = 0;
     Fault stat_;
@@ -127,7 +127,7 @@ class RawTextStream : public CountedObject<IStream, ObjectKind::kStream> {
 };
 
 class Message : public CountedObject<IMessage, ObjectKind::kMessage> {
-  public:
+public:
     Message(std::shared_ptr<const Profile> profile, std::string entryId, std::u16string rawPath,
             MessageProps props)
         : profile_(std::move(profile)),
@@ -304,7 +304,7 @@ class Message : public CountedObject<IMessage, ObjectKind::kMessage> {
     STDMETHODIMP SubmitMessage(ULONG) override { return MAPI_E_NO_ACCESS; }
     STDMETHODIMP SetReadFlag(ULONG) override { return S_OK; }
 
-  private:
+private:
     const std::u16string* Find(ULONG id) const {
         const std::optional<std::u16string>* p = nullptr;
         if (id == 0x001A) {

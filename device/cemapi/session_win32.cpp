@@ -9,7 +9,7 @@ namespace pelmora::device {
 namespace {
 
 class Session : public CountedObject<IMAPISession, ObjectKind::kSession> {
-  public:
+public:
     explicit Session(std::shared_ptr<const Profile> profile) : profile_(std::move(profile)) {}
 
     STDMETHODIMP QueryInterface(REFIID riid, LPVOID* ppv) override {
@@ -111,7 +111,7 @@ class Session : public CountedObject<IMAPISession, ObjectKind::kSession> {
     }
     STDMETHODIMP PrepareForm(LPCIID, LPMESSAGE, ULONG*) override { return MAPI_E_NO_SUPPORT; }
 
-  private:
+private:
     static HRESULT NoError(LPMAPIERROR* e) {
         if (e != nullptr) {
             *e = nullptr;
@@ -124,7 +124,7 @@ class Session : public CountedObject<IMAPISession, ObjectKind::kSession> {
 
 // The message-store table: one row per store of the profile, columns as set.
 class StoreTable : public CountedObject<IMAPITable, ObjectKind::kTable> {
-  public:
+public:
     explicit StoreTable(std::shared_ptr<const Profile> profile) : profile_(std::move(profile)) {}
 
     STDMETHODIMP QueryInterface(REFIID riid, LPVOID* ppv) override {
@@ -242,7 +242,7 @@ class StoreTable : public CountedObject<IMAPITable, ObjectKind::kTable> {
         return MAPI_E_NO_SUPPORT;
     }
 
-  private:
+private:
     // One row's property array, in the column order; a column the store cannot give
     // carries an error value.
     HRESULT FillRow(size_t index, SRow& row) {

@@ -51,7 +51,7 @@ extern const IID kIidMapiSession;
 // Reference counting and live-object accounting shared by every object.
 template <typename Interface, ObjectKind Kind>
 class CountedObject : public Interface {
-  public:
+public:
     CountedObject() { CountObject(Kind, 1); }
     CountedObject(const CountedObject&) = delete;
     CountedObject& operator=(const CountedObject&) = delete;
@@ -68,7 +68,7 @@ class CountedObject : public Interface {
         return static_cast<ULONG>(n);
     }
 
-  private:
+private:
     LONG refs_ = 1;
 };
 

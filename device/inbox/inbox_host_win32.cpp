@@ -27,7 +27,7 @@ constexpr UINT kLastCommandId = 0x7FFF;
 
 // Released media leave the block to its data object.
 class KeepBlock : public IUnknown {
-  public:
+public:
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
         if (ppv == nullptr) {
             return E_POINTER;

@@ -20,7 +20,7 @@ namespace pelmora::device {
 // it out with a release object that leaves it alone, so a reader may keep it or release
 // the medium as it likes.
 class SelectionData : public IDataObject {
-  public:
+public:
     SelectionData(std::string entryId, SelectionShape shape);
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
@@ -41,7 +41,7 @@ class SelectionData : public IDataObject {
 
     bool Valid() const { return block_ != nullptr; }
 
-  private:
+private:
     struct EntryIdItem {
         ULONG cb;
         BYTE* bytes;
@@ -56,7 +56,7 @@ class SelectionData : public IDataObject {
 
 // The site: an IUnknown that answers IDataObject with the selection (unless told not to).
 class InboxSite : public IUnknown {
-  public:
+public:
     InboxSite(std::string entryId, SelectionShape shape);
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
@@ -66,7 +66,7 @@ class InboxSite : public IUnknown {
 
     bool Valid() const { return data_ && data_->Valid(); }
 
-  private:
+private:
     LONG refs_ = 1;
     bool offerData_;
     ComPtr<SelectionData> data_;

@@ -20,10 +20,10 @@ extern "C" {
 #define SHIDIM_FLAGS 0x0001
 
 /* SHINITDLGINFO::dwFlags. */
-#define SHIDIF_DONEBUTTON 0x0001          /* an OK (Done) button on the navigation bar */
-#define SHIDIF_SIZEDLGFULLSCREEN 0x0004   /* size to the screen whatever the input panel */
-#define SHIDIF_SIPDOWN 0x0008             /* lower the input panel */
-#define SHIDIF_EMPTYMENU 0x0020           /* an empty menu bar below the dialog */
+#define SHIDIF_DONEBUTTON 0x0001        /* an OK (Done) button on the navigation bar */
+#define SHIDIF_SIZEDLGFULLSCREEN 0x0004 /* size to the screen whatever the input panel */
+#define SHIDIF_SIPDOWN 0x0008           /* lower the input panel */
+#define SHIDIF_EMPTYMENU 0x0020         /* an empty menu bar below the dialog */
 
 typedef struct tagSHINITDIALOG {
     DWORD dwMask;
@@ -36,7 +36,7 @@ typedef struct tagSHINITDIALOG {
 AYGSHELL_API BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi);
 
 #ifdef __cplusplus
-}  /* extern "C" */
+} /* extern "C" */
 #endif
 
 #endif /* PELMORA_DEVICE_AYGSHELL_H */

@@ -47,7 +47,7 @@ Names SettingProgramLabels() {
 
 // Each test ends with nothing of the messaging library's left alive.
 class Accounts : public ::testing::Test {
-  protected:
+protected:
     void TearDown() override { EXPECT_EQ(testing_support::Leftovers(), ""); }
 
     testing_support::TestDeviceProfile profile_{

@@ -13,7 +13,7 @@
 namespace pelmora::testing_support {
 
 class DialogDriver {
-  public:
+public:
     using Step = std::function<void(HWND dialog)>;
 
     explicit DialogDriver(std::vector<Step> steps);
@@ -24,7 +24,7 @@ class DialogDriver {
     HWND Dialog() const { return dialog_; }
     size_t StepsRun() const { return next_; }
 
-  private:
+private:
     static LRESULT CALLBACK HookProc(int code, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK HelperProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void PostNext();

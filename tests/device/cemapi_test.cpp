@@ -94,7 +94,7 @@ void ExpectText(const SPropValue& v, ULONG tag, const char16_t* text) {
 }
 
 class Cemapi : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         profile_.AddMessage("b", "m1", SampleRaw(),
                             "class=IPM.Note\r\nsender=sara@example.jp\r\nsubject=さら\r\n");

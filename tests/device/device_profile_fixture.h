@@ -17,7 +17,7 @@ namespace pelmora::testing_support {
 // A device profile in a scratch folder, served to this process (through the variable
 // PELMORA_DEVICE_PROFILE) while the object lives.
 class TestDeviceProfile {
-  public:
+public:
     // `stores`: stores.txt, one "folder|display name" (or a bare "folder") a line.
     explicit TestDeviceProfile(const std::string& stores = "");
     ~TestDeviceProfile();
@@ -34,7 +34,7 @@ class TestDeviceProfile {
     std::u16string Path(const std::u16string& name) const { return dir_.Path(name); }
     std::vector<JournalLine> Outbox() const;
 
-  private:
+private:
     ScratchDir dir_;
     std::optional<std::u16string> previous_;
 };
@@ -63,11 +63,11 @@ void DeleteServerKeys();
 
 // Puts the server's keys back as they were at construction (a demo's registration, say).
 class ServerKeysGuard {
-  public:
+public:
     ServerKeysGuard();
     ~ServerKeysGuard();
 
-  private:
+private:
     KeyState saved_[6];
 };
 

@@ -73,7 +73,7 @@ struct LoadedServer {
 };
 
 class PelmoraServer : public ::testing::Test {
-  protected:
+protected:
     testing_support::ServerKeysGuard registry_;
 };
 

@@ -19,7 +19,7 @@ const std::u16string kPath = u"C:\\Program Files\\Pelmora\\Pelmora.dll";
 // Keys by full path with their default values; registry call number `failAt` (1-based, in
 // the journal) fails.
 class FakeRegistry : public RegistryPort {
-  public:
+public:
     std::map<std::u16string, std::u16string> values;
     std::vector<std::u16string> journal;
     size_t failAt = 0;
@@ -51,7 +51,7 @@ class FakeRegistry : public RegistryPort {
         return kPath;
     }
 
-  private:
+private:
     bool Step(const std::u16string& what) {
         journal.push_back(what);
         return journal.size() != failAt;

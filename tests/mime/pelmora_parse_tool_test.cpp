@@ -67,7 +67,7 @@ std::string MailPath(const char* name) {
 }
 
 class PelmoraParse : public ::testing::Test {
-  protected:
+protected:
     std::string Write(const char16_t* name, const std::string& bytes) {
         EXPECT_TRUE(WriteBytes(dir_.Path(name), bytes));
         return Utf8FromWide(dir_.Path(name));

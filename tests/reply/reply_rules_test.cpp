@@ -83,8 +83,8 @@ TEST(ReplyBody, SignatureThenQuotedLines) {
         {u"", u">", u"", u""},
         {u"S", u">", u"", u"S\n"},
         {u"S1\r\nS2", u"", u"", u"S1\r\nS2\n"},  // the signature is used as stored
-        {u"", u"M", u"a\r\n", u"M a\nM "},  // the last, empty piece is still prefixed
-        {u"", u"M", u"a\nb", u"M a\nb"},    // a lone LF is not a line end
+        {u"", u"M", u"a\r\n", u"M a\nM "},       // the last, empty piece is still prefixed
+        {u"", u"M", u"a\nb", u"M a\nb"},         // a lone LF is not a line end
         {u"", u"M", u"a\rb\r\n\r\nc", u"M a\rb\nM \nM c"},
         {u"S", u"M", u"x", u"S\nM x"},
         {u"S", u"", u"a\r\nb", u"S\na\r\nb"},  // no mark: the source as it is

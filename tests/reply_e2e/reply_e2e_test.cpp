@@ -31,7 +31,7 @@ using testing_support::Leftovers;
 // Owns \Program Files\Pelmora\Pelmora.ini on the device's C: drive while it lives, and puts
 // back what was there.
 class SettingsFile {
-  public:
+public:
     SettingsFile() {
         std::string bytes;
         if (testing_support::ReadBytes(kPath, bytes)) {
@@ -70,7 +70,7 @@ class SettingsFile {
     }
     void Remove() { DeleteFileW(W(kPath.c_str())); }
 
-  private:
+private:
     const std::u16string kPath = u"C:\\Program Files\\Pelmora\\Pelmora.ini";
     std::optional<std::string> previous_;
     bool createdFolder_ = false;
@@ -80,7 +80,7 @@ class SettingsFile {
 // read-view extension. Invoke runs Pelmora's item with C: as the current drive: on the
 // device, a path without a drive starts at its root.
 class ReadView {
-  public:
+public:
     explicit ReadView(const std::string& message)
         : extensions_(device::LoadExtensions(device::InboxView::Read)) {
         site_.Attach(new device::InboxSite(device::MakeEntryId(0, message),
@@ -108,7 +108,7 @@ class ReadView {
         return hr;
     }
 
-  private:
+private:
     std::vector<device::LoadedExtension> extensions_;
     ComPtr<device::InboxSite> site_;
     HMENU menu_ = CreatePopupMenu();
@@ -129,7 +129,7 @@ const std::string kMeetingMail =
 const char16_t kQuotedMeeting[] = u"> 明日の会議は10時からです。\n> よろしく。\n> ";
 
 class ReplyEndToEnd : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         ASSERT_EQ(testing_support::Regsvr32(testing_support::HostPath(PELMORA_DLL_FILE), false),

@@ -44,7 +44,7 @@ TEST(IniParse, TakesTheLinesAfterAnExactFirstLineHeader) {
 }
 
 class IniFileTest : public ::testing::Test {
-  protected:
+protected:
     ~IniFileTest() override { SetIniWriteHookForTesting(nullptr); }
     ScratchDir dir_;
     std::u16string path_ = dir_.Path(u"Pelmora.ini");

@@ -41,7 +41,7 @@ bool FailEveryWrite(const std::string&) {
 }
 
 class SettingsRecordTest : public ::testing::Test {
-  protected:
+protected:
     ~SettingsRecordTest() override { SetIniWriteHookForTesting(nullptr); }
 
     std::string Bytes() {

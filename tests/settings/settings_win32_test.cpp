@@ -85,7 +85,7 @@ TEST(SettingsFiles, BothDeliverablesCarryTheSameNamesAndFindTheirFiles) {
 // Another process holding the settings file open, as the other deliverable does while it
 // reads or writes, until Release.
 class HeldFile {
-  public:
+public:
     HeldFile(const std::u16string& path, const wchar_t* mode) {
         static unsigned counter = 0;
         const std::wstring name = L"pelmora-holder-" + std::to_wstring(GetCurrentProcessId()) +
@@ -123,12 +123,12 @@ class HeldFile {
 
     bool holding = false;
 
-  private:
+private:
     KernelHandle ready_, release_, process_;
 };
 
 class SettingsSharing : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { ASSERT_TRUE(WriteBytes(file_, kOld)); }
     std::string Now() {
         std::string now;

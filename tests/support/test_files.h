@@ -7,7 +7,7 @@ namespace pelmora::testing_support {
 
 // A fresh folder for one test, removed with everything in it when the object goes away.
 class ScratchDir {
-  public:
+public:
     ScratchDir();
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
@@ -17,7 +17,7 @@ class ScratchDir {
     std::u16string Path(const std::u16string& name) const;
     const std::u16string& Folder() const { return folder_; }
 
-  private:
+private:
     std::u16string folder_;
 };
 
