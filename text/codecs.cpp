@@ -58,59 +58,19 @@ std::string Base64Encode(const char* data, size_t n) {
     return out;
 }
 
-size_t Base64Decode(const char* text, size_t n, unsigned char* out) {
-    const size_t len = TextLength(text, n);
-    // Groups are counted over the characters of the alphabet and "="; others are skipped.
-    unsigned char group[4];
-    size_t have = 0;
-    size_t count = 0;
-    auto emit = [&](unsigned char byte) {
-        if (out != nullptr) {
-            out[count] = byte;
-        }
-        ++count;
-    };
-    for (size_t i = 0; i < len; ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == '=' && have >= 2) {
-            return count;  // padding in place of character 3 or 4 ends the text
-        }
-        const int v = kDecode[c];
-        if (v == kNotBase64) {
-            continue;
-        }
-        group[have++] = static_cast<unsigned char>(v);
-        switch (have) {
-            case 1:
-                break;
-            case 2:
-                emit(static_cast<unsigned char>((group[0] << 2) | ((group[1] >> 4) & 0x03)));
-                break;
-            case 3:
-                emit(static_cast<unsigned char>((group[1] << 4) | ((group[2] >> 2) & 0x0F)));
-                break;
-            default:
-                emit(static_cast<unsigned char>((group[2] << 6) | group[3]));
-                have = 0;
-                break;
-        }
-    }
-    // A first character with nothing after it still gives its six bits. Skipped
-    // characters do not count as "after it", so "Q" and "Q!" decode alike.
-    if (have == 1) {
-        emit(static_cast<unsigned char>(group[0] << 2));
-    }
-    return count;
-}
+namespace {
 
-size_t Base64DecodeText(const char* text, size_t n, unsigned char* out) {
-    const size_t len = TextLength(text, n);
+// Assembles groups of four alphabet characters into bytes, skipping everything outside the
+// alphabet, and hands each byte to `emit`. A "=" ends the text; the strict decoder lets one
+// stand in place of characters 3 and 4 only, and skips it earlier. Gives the value of a
+// last group's first character when it was left alone, else -1.
+template <typename Emit>
+int DecodeGroups(const char* text, size_t len, bool strictPadding, Emit emit) {
     unsigned char group[4];
     size_t have = 0;
-    size_t count = 0;
     for (size_t i = 0; i < len; ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == '=') {
+        if (c == '=' && (!strictPadding || have >= 2)) {
             break;
         }
         const int v = kDecode[c];
@@ -119,14 +79,40 @@ size_t Base64DecodeText(const char* text, size_t n, unsigned char* out) {
         }
         group[have++] = static_cast<unsigned char>(v);
         if (have == 2) {
-            out[count++] = static_cast<unsigned char>((group[0] << 2) | (group[1] >> 4));
+            emit(static_cast<unsigned char>((group[0] << 2) | (group[1] >> 4)));
         } else if (have == 3) {
-            out[count++] = static_cast<unsigned char>((group[1] << 4) | (group[2] >> 2));
+            emit(static_cast<unsigned char>((group[1] << 4) | (group[2] >> 2)));
         } else if (have == 4) {
-            out[count++] = static_cast<unsigned char>((group[2] << 6) | group[3]);
+            emit(static_cast<unsigned char>((group[2] << 6) | group[3]));
             have = 0;
         }
     }
+    return have == 1 ? group[0] : -1;
+}
+
+}  // namespace
+
+size_t Base64Decode(const char* text, size_t n, unsigned char* out) {
+    size_t count = 0;
+    auto emit = [&](unsigned char byte) {
+        if (out != nullptr) {
+            out[count] = byte;
+        }
+        ++count;
+    };
+    const int lone = DecodeGroups(text, TextLength(text, n), true, emit);
+    // A first character with nothing after it still gives its six bits. Skipped
+    // characters do not count as "after it", so "Q" and "Q!" decode alike.
+    if (lone >= 0) {
+        emit(static_cast<unsigned char>(lone << 2));
+    }
+    return count;
+}
+
+size_t Base64DecodeText(const char* text, size_t n, unsigned char* out) {
+    size_t count = 0;
+    DecodeGroups(text, TextLength(text, n), false,
+                 [&](unsigned char byte) { out[count++] = byte; });
     out[count] = '\0';
     return count;
 }

@@ -214,67 +214,74 @@ bool ShowCompose() {
 using namespace pelmora::device;
 using pelmora::U;
 
-extern "C" HRESULT WINAPI MailComposeMessage(MAILCOMPOSEFIELDS* pmcf) {
+namespace {
+
+// Appends one request to the profile's journal unless the profile fails the call on demand.
+// `describe` fills the line, or gives a failure status for a request it refuses.
+template <typename Describe>
+HRESULT JournalRequest(Fault Faults::*fault, Describe describe) {
     MarkLibraryUsed();
     try {
         std::u16string folder;
         if (!ProfileFolder(folder)) {
             return E_FAIL;
         }
-        const Faults faults = ReadFaults(folder);
-        if (faults.compose.set) {
-            return faults.compose.status;
+        const Fault injected = ReadFaults(folder).*fault;
+        if (injected.set) {
+            return injected.status;
         }
         JsonObject line;
-        line.Utf8("call", "MailComposeMessage");
-        if (pmcf == nullptr) {
-            line.Null("size");
-        } else {
-            if (pmcf->cbSize < kComposeFieldsSize) {
-                return E_INVALIDARG;
-            }
-            line.Number("size", pmcf->cbSize)
-                .Number("flags", pmcf->dwFlags)
-                .Text("account", U(pmcf->pszAccount))
-                .Text("to", U(pmcf->pszTo))
-                .Text("cc", U(pmcf->pszCc))
-                .Text("bcc", U(pmcf->pszBcc))
-                .Text("subject", U(pmcf->pszSubject))
-                .Text("body", U(pmcf->pszBody))
-                .Raw("attachments", AttachmentsJson(pmcf->pszAttachments, pmcf->cAttachments))
-                .Number("attachmentCount", pmcf->cAttachments)
-                .Text("messageClass", U(pmcf->pszMsgClass));
+        const HRESULT hr = describe(line);
+        if (FAILED(hr)) {
+            return hr;
         }
-        if (!AppendLine(folder + u"\\outbox.jsonl", line.Finish(true))) {
-            return E_FAIL;
-        }
-        if (pmcf != nullptr && ShowCompose()) {
-            ShowComposeWindow(pmcf);
-        }
-        return S_OK;
+        return AppendLine(folder + u"\\outbox.jsonl", line.Finish(true)) ? S_OK : E_FAIL;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
 }
 
+}  // namespace
+
+extern "C" HRESULT WINAPI MailComposeMessage(MAILCOMPOSEFIELDS* pmcf) {
+    const HRESULT hr = JournalRequest(&Faults::compose, [pmcf](JsonObject& line) {
+        line.Utf8("call", "MailComposeMessage");
+        if (pmcf == nullptr) {
+            line.Null("size");
+            return S_OK;
+        }
+        if (pmcf->cbSize < kComposeFieldsSize) {
+            return E_INVALIDARG;
+        }
+        line.Number("size", pmcf->cbSize)
+            .Number("flags", pmcf->dwFlags)
+            .Text("account", U(pmcf->pszAccount))
+            .Text("to", U(pmcf->pszTo))
+            .Text("cc", U(pmcf->pszCc))
+            .Text("bcc", U(pmcf->pszBcc))
+            .Text("subject", U(pmcf->pszSubject))
+            .Text("body", U(pmcf->pszBody))
+            .Raw("attachments", AttachmentsJson(pmcf->pszAttachments, pmcf->cAttachments))
+            .Number("attachmentCount", pmcf->cAttachments)
+            .Text("messageClass", U(pmcf->pszMsgClass));
+        return S_OK;
+    });
+    if (hr == S_OK && pmcf != nullptr && ShowCompose()) {
+        try {
+            ShowComposeWindow(pmcf);
+        } catch (const std::bad_alloc&) {
+            // The request is journalled; only its window is missing.
+        }
+    }
+    return hr;
+}
+
 extern "C" HRESULT WINAPI MailSyncMessages(LPCWSTR pszAccount, DWORD dwFlags) {
-    MarkLibraryUsed();
-    try {
-        std::u16string folder;
-        if (!ProfileFolder(folder)) {
-            return E_FAIL;
-        }
-        const Faults faults = ReadFaults(folder);
-        if (faults.sync.set) {
-            return faults.sync.status;
-        }
-        JsonObject line;
+    return JournalRequest(&Faults::sync, [pszAccount, dwFlags](JsonObject& line) {
         line.Utf8("call", "MailSyncMessages")
             .Text("account", U(pszAccount))
             .Number("flags", dwFlags)
             .Raw("routing", RoutingJson());
-        return AppendLine(folder + u"\\outbox.jsonl", line.Finish(true)) ? S_OK : E_FAIL;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+        return S_OK;
+    });
 }
