@@ -1,6 +1,6 @@
 #include "accounts/account_catalogue.h"
 
-#include "device/include/cemapi.h"
+#include "sdk/cemapi.h"
 
 #include <new>
 

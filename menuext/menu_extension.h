@@ -10,7 +10,7 @@
 
 #include <vector>
 
-#include "device/include/cemapi.h"
+#include "sdk/cemapi.h"
 #include "settings/settings_record.h"
 #include "text/dual_string.h"
 

@@ -1,6 +1,6 @@
 #include "reply/choice_dialog_win32.h"
 
-#include <aygshell.h>
+#include "sdk/aygshell.h"
 
 #include <new>
 

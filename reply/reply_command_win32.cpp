@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "device/include/cemapi.h"
+#include "sdk/cemapi.h"
 #include "menuext/menu_extension.h"
 #include "mime/parse_message.h"
 #include "platform/owners.h"

@@ -1,7 +1,7 @@
 // The emulated device's shell helpers. A full-screen dialog gets the screen between the
 // navigation bar and the menu bar; its Done button lives on the navigation bar, an owned
 // popup across the top of the screen that shows the dialog's title, as on the handheld.
-#include "aygshell.h"
+#include "sdk/aygshell.h"
 
 #include "device/aygshell/device_screen.h"
 

@@ -2,7 +2,7 @@
 // on, object and buffer accounting, and the constructors of its COM objects.
 #pragma once
 
-#include "device/include/cemapi.h"
+#include "sdk/cemapi.h"
 
 #include <memory>
 #include <string>

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "device/include/cemapi.h"
+#include "sdk/cemapi.h"
 #include "platform/owners.h"
 #include "tests/device/device_profile_fixture.h"
 

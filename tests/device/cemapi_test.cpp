@@ -1,6 +1,6 @@
 // The stand-in messaging library through its exports and interfaces, used the way the
 // product uses them. Every test ends with nothing of the library's left alive.
-#include "device/include/cemapi.h"
+#include "sdk/cemapi.h"
 
 #include <gtest/gtest.h>
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "device/cemapi/device_profile.h"
-#include "device/include/cemapi.h"
+#include "sdk/cemapi.h"
 #include "device/inbox/inbox_host_win32.h"
 #include "platform/owners.h"
 #include "platform/wide.h"
