@@ -9,6 +9,11 @@ if(PELMORA_WIN32)
     add_link_options(-static -static-libgcc -static-libstdc++)
     # Tests and tools run under Wine, in one session per run (see wine-session.sh).
     set(PELMORA_WINE_ROOT ${CMAKE_BINARY_DIR}/wine)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        file(WRITE ${PELMORA_WINE_ROOT}/arch "win64\n")
+    else()
+        file(WRITE ${PELMORA_WINE_ROOT}/arch "win32\n")
+    endif()
     set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh ${PELMORA_WINE_ROOT})
     # The emulated device's stand-in platform libraries (cemapi.dll, ...) are built into one
     # folder that wine-env.sh puts on Wine's search path, as the handheld's \Windows is.

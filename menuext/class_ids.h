@@ -11,11 +11,4 @@ inline const CLSID kReadViewClassId = {
 // List view: objects offer the send/receive command (mode 1).
 inline const CLSID kListViewClassId = {
     0xA1F2C36C, 0xF0F2, 0x4AF1, {0xB4, 0x9C, 0x9E, 0xFF, 0xDC, 0x8B, 0x2B, 0x7E}};
-// Item type of a message in the Inbox's "ItemRefArray" selection.
-inline const GUID kMessageItemType = {
-    0x412F24E9, 0x87E6, 0x4BD5, {0x98, 0x20, 0x23, 0xE9, 0x23, 0x0D, 0x6E, 0x8D}};
-
-// Name of the clipboard format in which the Inbox hands out its selection.
-inline constexpr wchar_t kItemRefArrayFormat[] = L"ItemRefArray";
-
 }  // namespace pelmora

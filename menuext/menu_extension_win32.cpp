@@ -10,6 +10,7 @@
 #include "menuext/menu_text.h"
 #include "menuext/server.h"
 #include "platform/owners.h"
+#include "sdk/inboxmenu.h"
 #include "platform/wide.h"
 #include "reply/reply_command.h"
 
@@ -19,21 +20,6 @@ namespace {
 
 // Room for either menu text (12 and 10 characters).
 constexpr size_t kMenuTextCapacity = 30;
-
-// The first item reference of an "ItemRefArray" block, as the Inbox lays it out:
-// a 32-bit count, then the item type's address and the item's address.
-struct ItemRefBlock {
-    ULONG count;
-    const GUID* type;
-    const void* item;
-};
-static_assert(offsetof(ItemRefBlock, type) == sizeof(ULONG), "count, then the first reference");
-
-// A message item: a MAPI entry identifier.
-struct EntryIdItem {
-    ULONG cb;
-    BYTE* bytes;
-};
 
 template <typename T>
 T ReadUnaligned(const void* base, size_t offset) {
@@ -198,7 +184,7 @@ HRESULT MenuExtension::GetSelectionBlock(const BYTE** block) {
         return E_FAIL;
     }
     FORMATETC format = {};
-    format.cfFormat = static_cast<CLIPFORMAT>(RegisterClipboardFormatW(kItemRefArrayFormat));
+    format.cfFormat = static_cast<CLIPFORMAT>(RegisterClipboardFormatW(INBOX_ITEMREFARRAY_FORMAT));
     format.ptd = nullptr;
     format.dwAspect = DVASPECT_CONTENT;
     format.lindex = -1;
@@ -227,21 +213,21 @@ HRESULT MenuExtension::GetSelectedEntryId(ULONG* count, BYTE** bytes) {
     if (FAILED(hr)) {
         return hr;
     }
-    const auto* type = ReadUnaligned<const GUID*>(block, offsetof(ItemRefBlock, type));
-    const auto* item = ReadUnaligned<const void*>(block, offsetof(ItemRefBlock, item));
+    const auto* type = ReadUnaligned<const GUID*>(block, offsetof(ITEMREFARRAYBLOCK, type));
+    const auto* item = ReadUnaligned<const void*>(block, offsetof(ITEMREFARRAYBLOCK, item));
     // A block without a type or an item reference cannot name a message.
-    if (type == nullptr || item == nullptr || !IsEqualGUID(*type, kMessageItemType)) {
+    if (type == nullptr || item == nullptr || !IsEqualGUID(*type, kInboxMessageItemType)) {
         return E_FAIL;
     }
-    const auto entryId = ReadUnaligned<EntryIdItem>(item, 0);
+    const auto entryId = ReadUnaligned<SBinary>(item, 0);
     if (entryId.cb == 0) {
         return E_FAIL;
     }
-    if (entryId.bytes == nullptr) {
+    if (entryId.lpb == nullptr) {
         return E_OUTOFMEMORY;
     }
     *count = entryId.cb;
-    *bytes = entryId.bytes;
+    *bytes = entryId.lpb;
     return S_OK;
 }
 

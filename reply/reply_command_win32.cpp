@@ -30,9 +30,6 @@ constexpr ULONG kTagMessageClass = 0x001A001F;   // PR_MESSAGE_CLASS_W
 constexpr ULONG kTagSenderAddress = 0x0C1F001F;  // PR_SENDER_EMAIL_ADDRESS_W
 constexpr ULONG kTagSubject = 0x0037001F;        // PR_SUBJECT_W
 
-constexpr DWORD kComposeFieldsSize = 44;
-static_assert(sizeof(MAILCOMPOSEFIELDS) == kComposeFieldsSize, "the platform's request layout");
-
 // The choice dialog's shared state belongs to one command at a time: reset when the
 // command starts, emptied when it ends, whichever way it ends.
 class ChoiceDialogUse {
@@ -221,7 +218,7 @@ HRESULT ReplyCommand(MenuExtension& extension) {
     SemicolonSeparate(recipients.bcc);
 
     MAILCOMPOSEFIELDS request = {};
-    request.cbSize = kComposeFieldsSize;
+    request.cbSize = sizeof request;
     request.dwFlags = MCF_ACCOUNT_IS_NAME;
     request.pszTo = W(recipients.to);
     request.pszCc = W(recipients.cc);

@@ -38,6 +38,17 @@ typedef struct _MAILCOMPOSEFIELDS {
     LPCWSTR pszAccount;
     LPCWSTR pszMsgClass;  // null: the default class
 } MAILCOMPOSEFIELDS;
+#if !defined(_WIN64)
+static_assert(sizeof(MAILCOMPOSEFIELDS) == 44 && offsetof(MAILCOMPOSEFIELDS, pszTo) == 8 &&
+                  offsetof(MAILCOMPOSEFIELDS, cAttachments) == 32 &&
+                  offsetof(MAILCOMPOSEFIELDS, pszMsgClass) == 40,
+              "the handheld's compose request");
+#else
+static_assert(sizeof(MAILCOMPOSEFIELDS) == 80 && offsetof(MAILCOMPOSEFIELDS, pszTo) == 8 &&
+                  offsetof(MAILCOMPOSEFIELDS, cAttachments) == 56 &&
+                  offsetof(MAILCOMPOSEFIELDS, pszMsgClass) == 72,
+              "the compose request, naturally aligned");
+#endif
 
 // Opens the compose window prefilled from the request (null: empty form).
 STDAPI MailComposeMessage(MAILCOMPOSEFIELDS* pmcf);

@@ -107,7 +107,7 @@ for line in lines:
         continue
     def show(v):
         return "(none)" if v is None else v
-    print("  compose request (%s bytes, flags %s):" % (r.get("size"), r.get("flags")))
+    print("  compose request (flags %s):" % r.get("flags"))
     for key, label in (("account", "account"), ("to", "to"), ("cc", "cc"), ("bcc", "bcc"),
                        ("subject", "subject"), ("messageClass", "message class")):
         print("    %-14s %s" % (label + ":", show(r.get(key))))

@@ -13,8 +13,6 @@ namespace pelmora::device {
 
 namespace {
 
-constexpr DWORD kComposeFieldsSize = 44;
-
 const char16_t kConnectionsKey[] =
     u"Comm\\ConnMgr\\Providers\\{7C4B7A38-5FF7-4bc1-80F6-5DA7870BB1AA}\\Connections";
 const char16_t kProxiesKey[] = u"Comm\\ConnMgr\\Providers\\{EF097F4C-DC4B-4c98-8FF6-AEF805DC0E8E}";
@@ -247,14 +245,13 @@ extern "C" HRESULT WINAPI MailComposeMessage(MAILCOMPOSEFIELDS* pmcf) {
     const HRESULT hr = JournalRequest(&Faults::compose, [pmcf](JsonObject& line) {
         line.Utf8("call", "MailComposeMessage");
         if (pmcf == nullptr) {
-            line.Null("size");
+            line.Null("request");
             return S_OK;
         }
-        if (pmcf->cbSize < kComposeFieldsSize) {
+        if (pmcf->cbSize < sizeof(MAILCOMPOSEFIELDS)) {
             return E_INVALIDARG;
         }
-        line.Number("size", pmcf->cbSize)
-            .Number("flags", pmcf->dwFlags)
+        line.Number("flags", pmcf->dwFlags)
             .Text("account", U(pmcf->pszAccount))
             .Text("to", U(pmcf->pszTo))
             .Text("cc", U(pmcf->pszCc))

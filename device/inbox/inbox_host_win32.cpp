@@ -9,9 +9,6 @@ namespace pelmora::device {
 
 namespace {
 
-// The Inbox's type of a message item.
-const GUID kMessageItemType = {
-    0x412F24E9, 0x87E6, 0x4BD5, {0x98, 0x20, 0x23, 0xE9, 0x23, 0x0D, 0x6E, 0x8D}};
 // Any other item type (an appointment, say).
 const GUID kOtherItemType = {
     0x412F24E9, 0x87E6, 0x4BD5, {0x98, 0x20, 0x23, 0xE9, 0x23, 0x0D, 0x6E, 0x8E}};
@@ -41,7 +38,7 @@ public:
 KeepBlock g_keepBlock;
 
 CLIPFORMAT ItemRefArrayFormat() {
-    return static_cast<CLIPFORMAT>(RegisterClipboardFormatW(L"ItemRefArray"));
+    return static_cast<CLIPFORMAT>(RegisterClipboardFormatW(INBOX_ITEMREFARRAY_FORMAT));
 }
 
 bool IsSelectionFormat(const FORMATETC* format) {
@@ -54,29 +51,26 @@ bool IsSelectionFormat(const FORMATETC* format) {
 SelectionData::SelectionData(std::string entryId, SelectionShape shape)
     : shape_(shape), entryId_(std::move(entryId)) {
     item_.cb = static_cast<ULONG>(entryId_.size());
-    item_.bytes = reinterpret_cast<BYTE*>(&entryId_[0]);
+    item_.lpb = reinterpret_cast<BYTE*>(&entryId_[0]);
     if (shape_ == SelectionShape::EmptyId) {
         item_.cb = 0;
     }
     if (shape_ == SelectionShape::NullBytes) {
-        item_.bytes = nullptr;
+        item_.lpb = nullptr;
     }
-    const GUID* type = shape_ == SelectionShape::OtherType ? &kOtherItemType : &kMessageItemType;
-    const void* item = &item_;
+    ITEMREFARRAYBLOCK block = {};
+    block.count = 1;
+    block.type = shape_ == SelectionShape::OtherType ? &kOtherItemType : &kInboxMessageItemType;
+    block.item = &item_;
     if (shape_ == SelectionShape::NullType) {
-        type = nullptr;
+        block.type = nullptr;
     }
     if (shape_ == SelectionShape::NullItem) {
-        item = nullptr;
+        block.item = nullptr;
     }
-    const ULONG count = 1;
-    const size_t size = sizeof count + sizeof type + sizeof item;
-    block_ = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, size);
+    block_ = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, sizeof block);
     if (block_ != nullptr) {
-        BYTE* p = static_cast<BYTE*>(static_cast<void*>(block_));
-        std::memcpy(p, &count, sizeof count);
-        std::memcpy(p + sizeof count, &type, sizeof type);
-        std::memcpy(p + sizeof count + sizeof type, &item, sizeof item);
+        std::memcpy(static_cast<void*>(block_), &block, sizeof block);
     }
 }
 

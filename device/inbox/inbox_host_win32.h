@@ -11,14 +11,14 @@
 
 #include "device/inbox/inbox_options.h"
 #include "platform/owners.h"
+#include "sdk/cemapi.h"
+#include "sdk/inboxmenu.h"
 
 namespace pelmora::device {
 
-// The selected item in the Inbox's "ItemRefArray" format: a 32-bit count, then the first
-// reference (address of the item type, address of the item). A message item is a MAPI entry
-// identifier (byte count, address of the bytes). The block stays the Inbox's: GetData hands
-// it out with a release object that leaves it alone, so a reader may keep it or release
-// the medium as it likes.
+// The selected item in the Inbox's "ItemRefArray" format (sdk/inboxmenu.h). The block stays the
+// Inbox's: GetData hands it out with a release object that leaves it alone, so a reader may keep it
+// or release the medium as it likes.
 class SelectionData : public IDataObject {
 public:
     SelectionData(std::string entryId, SelectionShape shape);
@@ -42,15 +42,10 @@ public:
     bool Valid() const { return block_ != nullptr; }
 
 private:
-    struct EntryIdItem {
-        ULONG cb;
-        BYTE* bytes;
-    };
-
     LONG refs_ = 1;
     SelectionShape shape_;
     std::string entryId_;
-    EntryIdItem item_ = {};
+    SBinary item_ = {};
     HGLOBAL block_ = nullptr;
 };
 

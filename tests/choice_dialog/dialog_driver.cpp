@@ -189,8 +189,8 @@ bool SaveScreenBitmap(const std::u16string& path, const RECT& area) {
         }
         GdiFlush();
         SelectObject(memory, old);
-        BITMAPFILEHEADER head = {0x4D42, sizeof head + sizeof info + bitsSize, 0, 0,
-                                 sizeof head + sizeof info};  // "BM"
+        BITMAPFILEHEADER head = {0x4D42, static_cast<DWORD>(sizeof head + sizeof info + bitsSize),
+                                 0, 0, static_cast<DWORD>(sizeof head + sizeof info)};  // "BM"
         file.append(reinterpret_cast<const char*>(&head), sizeof head)
             .append(reinterpret_cast<const char*>(&info), sizeof info)
             .append(static_cast<const char*>(bits), bitsSize);

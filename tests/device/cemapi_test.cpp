@@ -253,7 +253,7 @@ TEST_F(Cemapi, ComposeIsJournalledUnlessItFails) {
     f.pszAttachments = L"a.txt\0b c.jpg\0";
     f.cAttachments = 2;
     ASSERT_EQ(MailComposeMessage(&f), S_OK);
-    f.cbSize = 40;
+    f.cbSize = sizeof f - 4;
     EXPECT_EQ(MailComposeMessage(&f), E_INVALIDARG);
     profile_.SetFaults("compose=0x80004005\nsync=0x8000FFFF\n");
     EXPECT_EQ(MailComposeMessage(&f), E_FAIL);
@@ -267,11 +267,11 @@ TEST_F(Cemapi, ComposeIsJournalledUnlessItFails) {
     const std::vector<JournalLine> lines = profile_.Outbox();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0].json,
-              R"({"call": "MailComposeMessage", "size": 44, "flags": 1, "account": "ActiveSync", )"
+              R"({"call": "MailComposeMessage", "flags": 1, "account": "ActiveSync", )"
               R"("to": "\"山田\" <yamada@example.jp>", "cc": "", "bcc": null, "subject": null, )"
               R"("body": "-- \r\n署名\r\n", "attachments": null, "attachmentCount": 0, )"
               R"("messageClass": "IPM.Note"})");
-    EXPECT_EQ(lines[1].json, R"({"call": "MailComposeMessage", "size": null})");
+    EXPECT_EQ(lines[1].json, R"({"call": "MailComposeMessage", "request": null})");
     EXPECT_EQ(lines[2].Raw("attachments"), R"(["a.txt", "b c.jpg"])");
 }
 

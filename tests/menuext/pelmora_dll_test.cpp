@@ -33,7 +33,7 @@ TEST(PelmoraDll, ExportsExactlyTheFourServerFunctions) {
     Library image(LoadLibraryExW(W(kDllPath.c_str()), nullptr, DONT_RESOLVE_DLL_REFERENCES));
     ASSERT_TRUE(image);
     const BYTE* base = reinterpret_cast<const BYTE*>(image.Get());
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
         base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
     const DWORD rva = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress;
     ASSERT_NE(rva, 0u);

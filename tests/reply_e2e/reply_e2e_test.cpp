@@ -161,7 +161,7 @@ TEST_F(ReplyEndToEnd, ComposesTheJapaneseReplyFieldByField) {
     // The message class as the store has it.
     EXPECT_EQ(
         composed[0].json,
-        R"({"call": "MailComposeMessage", "size": 44, "flags": 1, "account": "会社", )"
+        R"({"call": "MailComposeMessage", "flags": 1, "account": "会社", )"
         R"("to": "taro@example.jp;", "cc": "boss@example.jp;", "bcc": "me@example.jp;", )"
         R"("subject": "RE:会議の件", "body": "山田\n> 明日の会議は10時からです。\n> よろしく。\n> ", )"
         R"("attachments": null, "attachmentCount": 0, "messageClass": "IPM.Note.Mobile"})");
