@@ -8,7 +8,8 @@
 namespace pelmora {
 
 // Fills `message` (reset first) from the raw text: `n` bytes, cut at the first NUL. Header
-// fields are decoded; the body is the first text part, transfer-decoded and converted from
+// fields are decoded; the body is the first text part (a message or part without a content
+// type is text, a digest's part is a message), transfer-decoded and converted from
 // its charset. Malformed structure yields whatever could be read; always succeeds.
 bool ParseMessage(ParsedMessage& message, const char* text, size_t n);
 
