@@ -1,5 +1,6 @@
 // The choice dialog on the emulated device: each case shows the dialog over a list of
 // names, plays the user's input into its modal loop and checks how it ends.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -82,6 +83,19 @@ TEST(ChoiceDialog, EndsAsTheUserAnswers) {
         EXPECT_FALSE(IsWindow(driver.Dialog()));
         ClearChoiceDialog();
     }
+}
+
+// A dialog nobody closes fails the test instead of hanging it.
+TEST(DialogDriver, EndsADialogLeftOpenAndFails) {
+    ResetChoiceDialog();
+    EXPECT_NONFATAL_FAILURE(
+        {
+            testing_support::DialogDriver driver({kStillOpen}, 300);
+            EXPECT_EQ(ChooseFromList(Self(), IDD_CHOICE_DIALOG, IDC_CHOICE_LIST, {u"a"}, -1,
+                                     nullptr),
+                      IDCANCEL);
+        },
+        "still open 300 ms after the last input (1 of 1 steps run)");
 }
 
 // Full screen between the navigation bar and the menu bar, the list over the whole client
