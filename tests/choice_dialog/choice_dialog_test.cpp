@@ -11,7 +11,10 @@
 
 #include "device/aygshell/device_screen.h"
 #include "dialog_driver.h"
+#include "platform/owners.h"
+#include "platform/wide.h"
 #include "reply/choice_dialog_win32.h"
+#include "tests/support/test_files.h"
 
 namespace pelmora {
 namespace {
@@ -128,13 +131,19 @@ TEST(ChoiceDialog, FillsTheHandheldScreen) {
     EXPECT_TRUE(saved);
 }
 
-// The template as the resource compiler wrote it: a plain dialog template whose styles are
-// exactly those given, not widened by the compiler's defaults.
+// The template in the built Pelmora.dll, in Japanese, found as the Inbox finds it: a plain
+// dialog template whose styles are exactly those given, not widened by the resource
+// compiler's defaults.
 TEST(ChoiceDialog, TemplateHoldsTheListDialog) {
-    HRSRC found = FindResourceW(Self(), MAKEINTRESOURCEW(IDD_CHOICE_DIALOG), RT_DIALOG);
+    const Library dll(LoadLibraryExW(W(testing_support::HostPath(PELMORA_DLL_FILE).c_str()),
+                                     nullptr, DONT_RESOLVE_DLL_REFERENCES));
+    ASSERT_TRUE(dll);
+    HRSRC found = FindResourceExW(dll.Get(), RT_DIALOG, MAKEINTRESOURCEW(IDD_CHOICE_DIALOG),
+                                  MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN));
     ASSERT_NE(found, nullptr);
-    const auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(Self(), found)));
-    const size_t size = SizeofResource(Self(), found);
+    EXPECT_EQ(FindResourceW(dll.Get(), MAKEINTRESOURCEW(IDD_CHOICE_DIALOG), RT_DIALOG), found);
+    const auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(dll.Get(), found)));
+    const size_t size = SizeofResource(dll.Get(), found);
     ASSERT_GE(size, 64u);
     DLGTEMPLATE head;
     std::memcpy(&head, bytes, sizeof head);
