@@ -82,7 +82,7 @@ void ParseBody(ParsedMessage& message, std::string_view text) {
 
 }  // namespace
 
-bool ParseMessage(ParsedMessage& message, const char* text, size_t n) {
+bool ParseMessage(ParsedMessage& message, const char* text, size_t n) noexcept {
     message = ParsedMessage{};
     const std::string_view raw = MessageText(text, n);
     try {

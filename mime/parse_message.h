@@ -11,6 +11,6 @@ namespace pelmora {
 // fields are decoded; the body is the first text part (a message or part without a content
 // type is text, a digest's part is a message), transfer-decoded and converted from
 // its charset. Malformed structure yields whatever could be read; always succeeds.
-bool ParseMessage(ParsedMessage& message, const char* text, size_t n);
+bool ParseMessage(ParsedMessage& message, const char* text, size_t n) noexcept;
 
 }  // namespace pelmora
