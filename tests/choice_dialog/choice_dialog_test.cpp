@@ -94,9 +94,9 @@ TEST(DialogDriver, EndsADialogLeftOpenAndFails) {
     EXPECT_NONFATAL_FAILURE(
         {
             testing_support::DialogDriver driver({kStillOpen}, 300);
-            EXPECT_EQ(ChooseFromList(Self(), IDD_CHOICE_DIALOG, IDC_CHOICE_LIST, {u"a"}, -1,
-                                     nullptr),
-                      IDCANCEL);
+            EXPECT_EQ(
+                ChooseFromList(Self(), IDD_CHOICE_DIALOG, IDC_CHOICE_LIST, {u"a"}, -1, nullptr),
+                IDCANCEL);
         },
         "still open 300 ms after the last input (1 of 1 steps run)");
 }

@@ -75,9 +75,8 @@ void DialogDriver::EndOverdueDialog() {
     if (!IsWindow(dialog_)) {
         return;  // closed in time; the timer outlived it
     }
-    ADD_FAILURE() << "a dialog was still open " << timeLimitMs_
-                  << " ms after the last input (" << next_ << " of " << steps_.size()
-                  << " steps run); ended by the test driver";
+    ADD_FAILURE() << "a dialog was still open " << timeLimitMs_ << " ms after the last input ("
+                  << next_ << " of " << steps_.size() << " steps run); ended by the test driver";
     next_ = steps_.size();
     EndDialog(dialog_, IDCANCEL);
 }

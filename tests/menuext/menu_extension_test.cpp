@@ -45,7 +45,7 @@ TEST(MenuExtensionObject, SiteIsKeptReleasedAndAskedThrough) {
     ASSERT_EQ(object->GetSite(IID_IUnknown, asked.PutVoid()), S_OK);
     EXPECT_EQ(asked.Get(), site.Get());
     EXPECT_EQ(object->GetSite(IID_IContextMenu, &out), E_NOINTERFACE);
-    EXPECT_EQ(object->GetSite(IID_IUnknown, nullptr), E_POINTER);  // with a site too
+    EXPECT_EQ(object->GetSite(IID_IUnknown, nullptr), E_POINTER);
     EXPECT_EQ(object->SetSite(other.Get()), S_OK);  // the first site is let go
     EXPECT_EQ(RefCount(site.Get()), 2u);            // this test's and `asked`
     EXPECT_EQ(object->SetSite(nullptr), S_OK);

@@ -40,7 +40,9 @@ TEST(OutOfMemory, EntryPointsFailSoundly) {
     message.cc = u"cc@example.jp";
     const DualString source(u"line one\r\nline two");
     const std::string mail =
-        "From: a@b\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\ntext\r\n--b--\r\n";
+        "From: a@b\r\n"
+        "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
+        "--b\r\n\r\ntext\r\n--b--\r\n";
 
     // Each case runs its entry point with allocation n failing, checks the outcome and gives
     // whether allocation n was reached.
