@@ -62,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pelmora::ParseMessage(message, reinterpret_cast<const char*>(data + 1), size - 1);
 
     const char16_t* sender = haveSender ? u"s@example.jp" : nullptr;
-    pelmora::ReplyRecipients r = pelmora::BuildReplyRecipients(message, sender, settings);
+    pelmora::ReplyRecipients r;
+    Check(pelmora::BuildReplyRecipients(message, sender, settings, r));
     if (haveSender && settings.prioFrom) {
         Check(r.to.Wide().rfind(sender, 0) == 0);
     }
@@ -83,8 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         quoteSource = message.body;
     }
     pelmora::DualString body;
-    const bool haveBody = pelmora::BuildReplyBody(quoteSource, settings, body);
-    Check(haveBody == !body.Empty());
+    Check(pelmora::BuildReplyBody(quoteSource, settings, body));
     size_t expected = settings.signature.Empty() ? 0 : settings.signature.Length() + 1;
     if (!quoteSource.Empty()) {
         const size_t mark = settings.quoteString.Length();

@@ -52,7 +52,6 @@ public:
     std::vector<DualString>& ChoiceList() { return choiceList_; }
     SettingsRecord& Settings() { return settings_; }
     int Mode() const { return mode_; }
-    UINT CommandId() const { return commandId_; }
 
 private:
     HRESULT RunCommand();
@@ -61,7 +60,6 @@ private:
     IMAPISession* session_ = nullptr;
     LONG refCount_ = 1;
     IUnknown* site_ = nullptr;
-    UINT commandId_ = 0;
     int mode_;
     std::vector<DualString> choiceList_;
     SettingsRecord settings_;

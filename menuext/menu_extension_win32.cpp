@@ -89,10 +89,11 @@ STDMETHODIMP MenuExtension::SetSite(IUnknown* site) {
 }
 
 STDMETHODIMP MenuExtension::GetSite(REFIID riid, void** ppvSite) {
+    if (ppvSite == nullptr) {
+        return E_POINTER;
+    }
+    *ppvSite = nullptr;
     if (site_ == nullptr) {
-        if (ppvSite != nullptr) {
-            *ppvSite = nullptr;
-        }
         return E_FAIL;
     }
     return site_->QueryInterface(riid, ppvSite);
@@ -100,7 +101,6 @@ STDMETHODIMP MenuExtension::GetSite(REFIID riid, void** ppvSite) {
 
 STDMETHODIMP MenuExtension::QueryContextMenu(HMENU menu, UINT indexMenu, UINT idCmdFirst,
                                              UINT idCmdLast, UINT) {
-    commandId_ = idCmdFirst;
     if (idCmdFirst > idCmdLast) {
         return E_FAIL;
     }
@@ -109,11 +109,11 @@ STDMETHODIMP MenuExtension::QueryContextMenu(HMENU menu, UINT indexMenu, UINT id
     if (copied < 0) {
         return copied;
     }
-    if (!InsertMenuW(menu, indexMenu, MF_BYPOSITION | MF_STRING, commandId_, W(text))) {
+    if (!InsertMenuW(menu, indexMenu, MF_BYPOSITION | MF_STRING, idCmdFirst, W(text))) {
         return E_FAIL;
     }
     const bool grayed = mode_ == kReadViewMode && choiceList_.size() < 2;
-    EnableMenuItem(menu, commandId_, MF_BYCOMMAND | (grayed ? MF_GRAYED : MF_ENABLED));
+    EnableMenuItem(menu, idCmdFirst, MF_BYCOMMAND | (grayed ? MF_GRAYED : MF_ENABLED));
     return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1);
 }
 

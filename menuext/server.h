@@ -12,7 +12,6 @@ inline constexpr wchar_t kServerFileName[] = L"Pelmora.dll";
 // Every context-menu object holds one lock from construction to destruction, LockServer
 // adds and removes them. A plain counter: the Inbox calls from one thread.
 void LockServerCount(bool lock);
-LONG ServerLockCount();
 
 HRESULT GetServerClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
 HRESULT CanUnloadServer();

@@ -20,10 +20,6 @@ void LockServerCount(bool lock) {
     }
 }
 
-LONG ServerLockCount() {
-    return g_serverLocks;
-}
-
 HRESULT GetServerClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
     if (ppv != nullptr) {
         *ppv = nullptr;

@@ -21,11 +21,6 @@ size_t NextLineStart(std::string_view text, size_t pos) {
     return crlf == std::string_view::npos ? text.size() : crlf + 2;
 }
 
-bool IsBoundaryLine(std::string_view text, size_t pos, std::string_view boundary) {
-    return pos + 1 < text.size() && text[pos] == '-' && text[pos + 1] == '-' &&
-           HasPrefixNoCase(text.substr(pos + 2), boundary);
-}
-
 // The state of one walk over a message: the boundaries of every open multipart level,
 // innermost last.
 struct Walk {
@@ -65,6 +60,7 @@ size_t CollectLevel(Walk& walk, std::string_view contentType, size_t from, int d
         !GetParameterValue(contentType, "boundary", boundary)) {
         return from;
     }
+    const bool digest = HasPrefixNoCase(contentType, "multipart/digest");
     walk.boundaries.push_back(boundary);
     size_t resume = text.size();
     bool own = true;
@@ -81,6 +77,9 @@ size_t CollectLevel(Walk& walk, std::string_view contentType, size_t from, int d
         }
         MessagePart part;
         part.contentType = UnfoldedField(text, "Content-Type:", q, false);
+        if (digest && part.contentType.empty()) {
+            part.contentType = "message/rfc822";
+        }
         part.bodyStart = FindBodyStart(text, q);
         if (HasPrefixNoCase(part.contentType, "multipart")) {
             if (part.bodyStart == kNoPosition) {
@@ -144,15 +143,6 @@ bool GetParameterValue(std::string_view value, std::string_view name, std::strin
     }
     out = value.substr(pos, end - pos);
     return true;
-}
-
-size_t FindBoundaryLine(std::string_view text, std::string_view boundary, size_t from) {
-    for (size_t pos = from; pos < text.size(); pos = NextLineStart(text, pos)) {
-        if (IsBoundaryLine(text, pos, boundary)) {
-            return pos;
-        }
-    }
-    return text.size();
 }
 
 void CollectParts(std::string_view contentType, std::string_view text,

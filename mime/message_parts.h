@@ -17,7 +17,9 @@ constexpr int kMaxPartNesting = 32;
 
 // One leaf part of a multipart body. Positions are offsets into the message text.
 struct MessagePart {
-    std::string contentType;         // unfolded "Content-Type:" value, not decoded
+    // Unfolded "Content-Type:" value, not decoded. A part without one is text, except in a
+    // digest, where it is taken as "message/rfc822".
+    std::string contentType;
     std::string transferEncoding;    // unfolded "Content-Transfer-Encoding:" value
     size_t bodyStart = kNoPosition;  // first byte after the part's empty line
     size_t bodyEnd = kNoPosition;    // start of the next boundary line
@@ -26,11 +28,6 @@ struct MessagePart {
 // The value of parameter `name` of a header value (the first segment that begins with
 // `name`, ignoring ASCII case), without its quotes. False when there is none.
 bool GetParameterValue(std::string_view value, std::string_view name, std::string_view& out);
-
-// Start of the first line from `from` (taken as a line start) that begins with "--" and
-// the boundary (ignoring ASCII case; longer lines match too); the end of the text when
-// there is none.
-size_t FindBoundaryLine(std::string_view text, std::string_view boundary, size_t from = 0);
 
 // Appends the leaf parts of the multipart body described by `contentType` to `parts`,
 // depth first, in document order; the first boundary line is searched from `from`. A

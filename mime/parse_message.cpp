@@ -50,7 +50,7 @@ void ParseBody(ParsedMessage& message, std::string_view text) {
         CollectParts(message.contentType.Multibyte(), text, parts);
         const MessagePart* chosen = nullptr;
         for (const MessagePart& part : parts) {
-            if (HasPrefixNoCase(part.contentType, "text")) {
+            if (part.contentType.empty() || HasPrefixNoCase(part.contentType, "text")) {
                 chosen = &part;
                 break;
             }
@@ -65,8 +65,9 @@ void ParseBody(ParsedMessage& message, std::string_view text) {
     } else {
         bodyStart = FindBodyStart(text);
     }
-    if (bodyStart == kNoPosition || bodyStart >= text.size() || message.contentType.Empty() ||
-        !HasPrefixNoCase(message.contentType.Wide(), u"text")) {
+    // Without a content type the text is plain text in the fallback charsets.
+    if (bodyStart == kNoPosition || bodyStart >= text.size() ||
+        (!message.contentType.Empty() && !HasPrefixNoCase(message.contentType.Wide(), u"text"))) {
         return;
     }
     const size_t end = bodyEnd == kNoPosition ? text.size() : bodyEnd;
@@ -81,7 +82,7 @@ void ParseBody(ParsedMessage& message, std::string_view text) {
 
 }  // namespace
 
-bool ParseMessage(ParsedMessage& message, const char* text, size_t n) {
+bool ParseMessage(ParsedMessage& message, const char* text, size_t n) noexcept {
     message = ParsedMessage{};
     const std::string_view raw = MessageText(text, n);
     try {

@@ -136,18 +136,4 @@ private:
     T* p_ = nullptr;
 };
 
-// A medium returned by IDataObject::GetData.
-class StgMedium {
-public:
-    StgMedium() { ZeroMemory(&m_, sizeof m_); }
-    StgMedium(const StgMedium&) = delete;
-    StgMedium& operator=(const StgMedium&) = delete;
-    ~StgMedium() { ::ReleaseStgMedium(&m_); }
-    STGMEDIUM* Put() { return &m_; }
-    const STGMEDIUM& Get() const { return m_; }
-
-private:
-    STGMEDIUM m_;
-};
-
 }  // namespace pelmora

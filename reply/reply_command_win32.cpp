@@ -190,15 +190,20 @@ HRESULT ReplyCommand(MenuExtension& extension) {
     const char16_t* sender = PropertyText(values.Get(), count, 1, kTagSenderAddress);
     const char16_t* subjectText = PropertyText(values.Get(), count, 2, kTagSubject);
 
-    ReplyRecipients recipients = BuildReplyRecipients(parsed, sender, settings);
+    ReplyRecipients recipients;
     DualString subject;
-    const bool haveSubject = BuildReplySubject(subjectText, subject);
     DualString quoteSource;
     if (settings.quote && haveText) {
         quoteSource = parsed.body;
     }
     DualString body;
-    const bool haveBody = BuildReplyBody(quoteSource, settings, body);
+    if (!BuildReplyRecipients(parsed, sender, settings, recipients) ||
+        (subjectText != nullptr && !BuildReplySubject(subjectText, subject)) ||
+        !BuildReplyBody(quoteSource, settings, body)) {
+        return E_OUTOFMEMORY;
+    }
+    const bool haveSubject = subjectText != nullptr;
+    const bool haveBody = !body.Empty();
 
     const std::vector<DualString>& accounts = extension.ChoiceList();
     int32_t index = settings.resAccountIndex;
@@ -213,9 +218,10 @@ HRESULT ReplyCommand(MenuExtension& extension) {
         return propsStatus;
     }
 
-    SemicolonSeparate(recipients.to);
-    SemicolonSeparate(recipients.cc);
-    SemicolonSeparate(recipients.bcc);
+    if (!SemicolonSeparate(recipients.to) || !SemicolonSeparate(recipients.cc) ||
+        !SemicolonSeparate(recipients.bcc)) {
+        return E_OUTOFMEMORY;
+    }
 
     MAILCOMPOSEFIELDS request = {};
     request.cbSize = sizeof request;

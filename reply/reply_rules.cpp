@@ -1,5 +1,6 @@
 #include "reply/reply_rules.h"
 
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -17,8 +18,8 @@ void Extend(std::u16string& list, const std::u16string& more) {
 
 }  // namespace
 
-ReplyRecipients BuildReplyRecipients(const ParsedMessage& message, const char16_t* senderOrNull,
-                                     const SettingsRecord& settings) {
+bool BuildReplyRecipients(const ParsedMessage& message, const char16_t* senderOrNull,
+                          const SettingsRecord& settings, ReplyRecipients& out) noexcept try {
     std::u16string to = message.replyTo.Wide();
     if (senderOrNull != nullptr && (settings.prioFrom || to.empty())) {
         to = senderOrNull;
@@ -32,10 +33,13 @@ ReplyRecipients BuildReplyRecipients(const ParsedMessage& message, const char16_
     r.to = DualString(std::move(to));
     r.cc = DualString(std::move(cc));
     r.bcc = settings.bcc;
-    return r;
+    out = std::move(r);
+    return true;
+} catch (const std::bad_alloc&) {
+    return false;
 }
 
-bool BuildReplySubject(const char16_t* subjectOrNull, DualString& out) {
+bool BuildReplySubject(const char16_t* subjectOrNull, DualString& out) noexcept try {
     if (subjectOrNull == nullptr) {
         return false;
     }
@@ -43,11 +47,13 @@ bool BuildReplySubject(const char16_t* subjectOrNull, DualString& out) {
     s += subjectOrNull;
     out = DualString(std::move(s));
     return true;
+} catch (const std::bad_alloc&) {
+    return false;
 }
 
-void SemicolonSeparate(DualString& list) {
+bool SemicolonSeparate(DualString& list) noexcept try {
     if (list.Empty()) {
-        return;
+        return true;
     }
     std::u16string s = list.Wide();
     for (char16_t& c : s) {
@@ -57,10 +63,13 @@ void SemicolonSeparate(DualString& list) {
     }
     s += u';';
     list = DualString(std::move(s));
+    return true;
+} catch (const std::bad_alloc&) {
+    return false;
 }
 
 bool BuildReplyBody(const DualString& quoteSource, const SettingsRecord& settings,
-                    DualString& body) {
+                    DualString& body) noexcept try {
     const std::u16string_view source = quoteSource.Wide();
     const std::u16string_view mark = settings.quoteString.Wide();
     std::u16string out;
@@ -89,7 +98,9 @@ bool BuildReplyBody(const DualString& quoteSource, const SettingsRecord& setting
         out += source.substr(p);
     }
     body = DualString(std::move(out));
-    return !body.Empty();
+    return true;
+} catch (const std::bad_alloc&) {
+    return false;
 }
 
 }  // namespace pelmora

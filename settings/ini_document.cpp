@@ -1,5 +1,7 @@
 #include "settings/ini_document.h"
 
+#include <new>
+
 namespace pelmora {
 
 std::u16string IniTextFromBytes(std::string_view bytes) {
@@ -7,7 +9,18 @@ std::u16string IniTextFromBytes(std::string_view bytes) {
     return ToWide(bytes.substr(0, nul));
 }
 
-void IniDocument::ParseIniText(std::u16string_view text, std::u16string_view section) {
+bool IniDocument::ParseIniText(std::u16string_view text, std::u16string_view section) noexcept {
+    const size_t before = entries_.size();
+    try {
+        AppendSection(text, section);
+        return true;
+    } catch (const std::bad_alloc&) {
+        entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(before), entries_.end());
+        return false;
+    }
+}
+
+void IniDocument::AppendSection(std::u16string_view text, std::u16string_view section) {
     const std::u16string_view crlf = u"\r\n";
     size_t end = text.find(crlf);
     if (end == std::u16string_view::npos) {
@@ -51,25 +64,34 @@ std::vector<std::string> IniDocument::FormatIniPieces(std::u16string_view sectio
     return pieces;
 }
 
-bool IniDocument::GetValue(const char16_t* key, DualString& value) const {
+bool IniDocument::GetValue(const char16_t* key, DualString& value) const noexcept {
     if (key == nullptr || key[0] == 0) {
         return false;
     }
     for (const IniEntry& e : entries_) {
         if (e.key == key) {
-            value = e.value;
-            return true;
+            try {
+                DualString copy(e.value);
+                value = std::move(copy);
+                return true;
+            } catch (const std::bad_alloc&) {
+                return false;
+            }
         }
     }
     return false;
 }
 
-bool IniDocument::AddValue(const char16_t* key, const char16_t* value) {
+bool IniDocument::AddValue(const char16_t* key, const char16_t* value) noexcept {
     if (key == nullptr || key[0] == 0 || value == nullptr) {
         return false;
     }
-    entries_.push_back(IniEntry{DualString(key), DualString(value)});
-    return true;
+    try {
+        entries_.push_back(IniEntry{DualString(key), DualString(value)});
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 }  // namespace pelmora

@@ -22,27 +22,33 @@ public:
 
     // Appends the entries of `section` from the file at `path` (the document is not
     // cleared). False when an argument is null or the file cannot be opened for read and
-    // write access, is empty or 4 GiB or more, or cannot be held in memory; true
-    // otherwise, also when the section is not the file's first line.
-    bool ReadIni(const char16_t* section, const char16_t* path);
+    // write access, is empty or 4 GiB or more, or cannot be held in memory (the document
+    // is then unchanged); true otherwise, also when the section is not the file's first
+    // line.
+    bool ReadIni(const char16_t* section, const char16_t* path) noexcept;
 
     // Replaces the file at `path` with the section header and all entries. The new text
     // goes to a temporary file in the same folder that replaces the old file only once
     // everything was written, so a failure leaves the old file as it was.
-    bool WriteIni(const char16_t* section, const char16_t* path) const;
+    bool WriteIni(const char16_t* section, const char16_t* path) const noexcept;
 
-    bool GetValue(const char16_t* key, DualString& value) const;
-    bool AddValue(const char16_t* key, const char16_t* value);
+    // False, with the output or the document unchanged, when there is no such key, an
+    // argument is unusable or memory runs out.
+    bool GetValue(const char16_t* key, DualString& value) const noexcept;
+    bool AddValue(const char16_t* key, const char16_t* value) noexcept;
     void Clear() { entries_.clear(); }
 
     const std::vector<IniEntry>& Entries() const { return entries_; }
 
-    // Pure halves of ReadIni and WriteIni, for tests and fuzzing.
-    void ParseIniText(std::u16string_view text, std::u16string_view section);
+    // Pure halves of ReadIni and WriteIni, for tests and fuzzing. ParseIniText appends the
+    // section's entries; false, with the document unchanged, when memory runs out.
+    bool ParseIniText(std::u16string_view text, std::u16string_view section) noexcept;
     // The file's bytes, as WriteIni writes them, in the order of its write calls.
     std::vector<std::string> FormatIniPieces(std::u16string_view section) const;
 
 private:
+    void AppendSection(std::u16string_view text, std::u16string_view section);
+
     std::vector<IniEntry> entries_;
 };
 

@@ -1,25 +1,35 @@
 #include "settings/ini_document.h"
+
+#include <new>
+
 #include "settings/ini_file.h"
 
 namespace pelmora {
 
-bool IniDocument::ReadIni(const char16_t* section, const char16_t* path) {
+bool IniDocument::ReadIni(const char16_t* section, const char16_t* path) noexcept {
     if (section == nullptr || path == nullptr) {
         return false;
     }
-    std::string bytes;
-    if (ReadIniFileBytes(path, bytes) != IniReadResult::kOpened) {
-        return false;
+    try {
+        std::string bytes;
+        if (ReadIniFileBytes(path, bytes) != IniReadResult::kOpened) {
+            return false;
+        }
+        return ParseIniText(IniTextFromBytes(bytes), section);
+    } catch (const std::bad_alloc&) {
+        return false;  // before any entry was added
     }
-    ParseIniText(IniTextFromBytes(bytes), section);
-    return true;
 }
 
-bool IniDocument::WriteIni(const char16_t* section, const char16_t* path) const {
+bool IniDocument::WriteIni(const char16_t* section, const char16_t* path) const noexcept {
     if (path == nullptr) {
         return false;
     }
-    return ReplaceIniFile(path, FormatIniPieces(section != nullptr ? section : u""));
+    try {
+        return ReplaceIniFile(path, FormatIniPieces(section != nullptr ? section : u""));
+    } catch (const std::bad_alloc&) {
+        return false;  // nothing was written yet, or the temporary file is abandoned
+    }
 }
 
 }  // namespace pelmora

@@ -128,7 +128,7 @@ void SettingsRecord::RestoreDefaults() {
     signature.Clear();
 }
 
-bool SettingsRecord::LoadSettings(const char16_t* path) {
+bool SettingsRecord::LoadSettings(const char16_t* path) noexcept {
     try {
         // Every load shows the file as it is now: nothing of an earlier load survives, and
         // no text is decoded twice.
@@ -168,7 +168,7 @@ bool SettingsRecord::LoadSettings(const char16_t* path) {
     }
 }
 
-bool SettingsRecord::SaveSettings(const char16_t* path) {
+bool SettingsRecord::SaveSettings(const char16_t* path) noexcept {
     try {
         SettingsNames names;
         if (!LoadNames(moduleHandle, names)) {

@@ -9,6 +9,6 @@ namespace pelmora {
 
 // Loads name `id` for `module` (an HINSTANCE on Windows). False when the text cannot be
 // had: a missing or empty string, or no memory.
-bool LoadSettingsName(void* module, unsigned id, DualString& out);
+bool LoadSettingsName(void* module, unsigned id, DualString& out) noexcept;
 
 }  // namespace pelmora

@@ -1,10 +1,12 @@
 // Native builds have no string tables: the names come straight from the shared header.
+#include <new>
+
 #include "settings/settings_names.h"
 #include "settings/settings_strings.h"
 
 namespace pelmora {
 
-bool LoadSettingsName(void* /*module*/, unsigned id, DualString& out) {
+bool LoadSettingsName(void* /*module*/, unsigned id, DualString& out) noexcept {
     static const struct {
         unsigned id;
         const char16_t* text;
@@ -25,8 +27,12 @@ bool LoadSettingsName(void* /*module*/, unsigned id, DualString& out) {
     };
     for (const auto& name : kNames) {
         if (name.id == id) {
-            out = name.text;
-            return true;
+            try {
+                out = name.text;
+                return true;
+            } catch (const std::bad_alloc&) {
+                return false;
+            }
         }
     }
     return false;

@@ -29,7 +29,7 @@ bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
 }  // namespace
 
 bool ConvertCharsetText(const char* bytes, size_t n, std::u16string_view charset,
-                        std::u16string& out) {
+                        std::u16string& out) noexcept {
     size_t len = 0;
     while (len < n && bytes[len] != '\0') {
         ++len;

@@ -5,6 +5,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -90,7 +91,7 @@ bool HasWideUnits(iconv_t cd) {
 }  // namespace
 
 bool ConvertWithCharsetService(const char* bytes, size_t n, std::u16string_view charset,
-                               std::u16string& out) {
+                               std::u16string& out) noexcept try {
     std::string name;
     if (!PlainName(charset, name)) {
         return false;
@@ -146,6 +147,8 @@ bool ConvertWithCharsetService(const char* bytes, size_t n, std::u16string_view 
                                        (static_cast<unsigned char>(dest[2 * k + 1]) << 8));
     }
     return true;
+} catch (const std::bad_alloc&) {
+    return false;
 }
 
 }  // namespace pelmora

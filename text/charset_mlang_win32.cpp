@@ -4,6 +4,7 @@
 #include <mlang.h>
 
 #include <climits>
+#include <new>
 #include <string>
 
 #include "platform/owners.h"
@@ -48,7 +49,7 @@ const wchar_t* KnownAlias(std::u16string_view charset) {
 }  // namespace
 
 bool ConvertWithCharsetService(const char* bytes, size_t n, std::u16string_view charset,
-                               std::u16string& out) {
+                               std::u16string& out) noexcept try {
     if (charset.empty() || charset.find(u'\0') != std::u16string_view::npos ||
         charset.size() > UINT_MAX || n >= UINT_MAX / 2) {
         return false;
@@ -99,6 +100,8 @@ bool ConvertWithCharsetService(const char* bytes, size_t n, std::u16string_view 
     dest.resize(destSize);
     out = std::move(dest);
     return true;
+} catch (const std::bad_alloc&) {
+    return false;
 }
 
 }  // namespace pelmora

@@ -32,7 +32,7 @@ std::string ToMultibyte(std::u16string_view wide) {
     return out;
 }
 
-std::unique_ptr<char16_t[]> WideFromAnsi(const char* bytes) {
+std::unique_ptr<char16_t[]> WideFromAnsi(const char* bytes) noexcept try {
     if (bytes == nullptr) {
         return nullptr;
     }
@@ -45,9 +45,11 @@ std::unique_ptr<char16_t[]> WideFromAnsi(const char* bytes) {
         std::memcpy(out.get(), w.c_str(), (w.size() + 1) * sizeof(char16_t));
     }
     return out;
+} catch (const std::bad_alloc&) {
+    return nullptr;
 }
 
-std::unique_ptr<char[]> AnsiFromWide(const char16_t* wide) {
+std::unique_ptr<char[]> AnsiFromWide(const char16_t* wide) noexcept try {
     if (wide == nullptr) {
         return nullptr;
     }
@@ -60,6 +62,8 @@ std::unique_ptr<char[]> AnsiFromWide(const char16_t* wide) {
         std::memcpy(out.get(), a.c_str(), a.size() + 1);
     }
     return out;
+} catch (const std::bad_alloc&) {
+    return nullptr;
 }
 
 DualString::DualString(const char16_t* wide) : DualString(wide, WideLength(wide)) {}

@@ -90,9 +90,9 @@ private:
     size_t editLength_ = 0;
 };
 
-// NUL-terminated conversions through the code page; null in gives null out.
-std::unique_ptr<char16_t[]> WideFromAnsi(const char* bytes);
-std::unique_ptr<char[]> AnsiFromWide(const char16_t* wide);
+// NUL-terminated conversions through the code page; null in, or no memory, gives null out.
+std::unique_ptr<char16_t[]> WideFromAnsi(const char* bytes) noexcept;
+std::unique_ptr<char[]> AnsiFromWide(const char16_t* wide) noexcept;
 
 // Wide text of `n` multibyte bytes, and the multibyte form of wide text.
 std::u16string ToWide(std::string_view bytes);

@@ -183,7 +183,7 @@ struct Piece {
 
 }  // namespace
 
-size_t DecodeHeaderText(const char* value, size_t n, char16_t* out) {
+size_t DecodeHeaderText(const char* value, size_t n, char16_t* out) noexcept {
     const size_t len = TextLength(value, n);
     size_t written = 0;
     out[0] = 0;
@@ -258,7 +258,7 @@ size_t DecodeHeaderText(const char* value, size_t n, char16_t* out) {
 }
 
 bool DecodeBodyText(const char* bytes, size_t n, std::string_view contentType,
-                    std::u16string& out) {
+                    std::u16string& out) noexcept {
     try {
         const size_t len = TextLength(bytes, n);
         const size_t typeLen = TextLength(contentType.data(), contentType.size());

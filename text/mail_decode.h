@@ -21,16 +21,17 @@ size_t Iso2022JpToShiftJis(const char* in, size_t n, char* out);
 // 32-bit units and whenever the conversion cannot be made; `out` is then unchanged and the
 // callers apply their own fallback. Expects COM initialised on the calling thread (Windows).
 bool ConvertCharsetText(const char* bytes, size_t n, std::u16string_view charset,
-                        std::u16string& out);
+                        std::u16string& out) noexcept;
 
 // Decodes a header value (literal text, encoded words, raw ISO-2022-JP) of at most `n`
 // bytes into `out`, which must hold n + 1 characters; writes a NUL and gives the number
 // of characters before it. Never more characters than the value has bytes.
-size_t DecodeHeaderText(const char* value, size_t n, char16_t* out);
+size_t DecodeHeaderText(const char* value, size_t n, char16_t* out) noexcept;
 
 // Converts body bytes (ending early at a NUL) to wide text using the charset parameter of
 // a Content-Type value; without a usable charset the bytes are taken as ISO-2022-JP or
 // Shift_JIS. Never more units than bytes. False only when memory runs out.
-bool DecodeBodyText(const char* bytes, size_t n, std::string_view contentType, std::u16string& out);
+bool DecodeBodyText(const char* bytes, size_t n, std::string_view contentType,
+                    std::u16string& out) noexcept;
 
 }  // namespace pelmora

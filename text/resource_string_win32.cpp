@@ -7,7 +7,7 @@
 
 namespace pelmora {
 
-bool LoadResourceString(HINSTANCE module, UINT id, DualString& out) {
+bool LoadResourceString(HINSTANCE module, UINT id, DualString& out) noexcept {
     try {
         std::vector<wchar_t> buffer(1024);
         for (;;) {

@@ -159,8 +159,8 @@ std::string ReplyJson(const ParsedMessage& message, bool textRead, const Options
     if (options.sender) {
         sender = DualString(WideFromUtf8(*options.sender));
     }
-    ReplyRecipients recipients =
-        BuildReplyRecipients(message, sender ? sender->c_str() : nullptr, settings);
+    ReplyRecipients recipients;
+    BuildReplyRecipients(message, sender ? sender->c_str() : nullptr, settings, recipients);
     DualString subject;
     std::optional<DualString> storeSubject;
     if (options.subject) {
@@ -173,7 +173,8 @@ std::string ReplyJson(const ParsedMessage& message, bool textRead, const Options
         quoteSource = message.body;
     }
     DualString body;
-    const bool haveBody = BuildReplyBody(quoteSource, settings, body);
+    BuildReplyBody(quoteSource, settings, body);
+    const bool haveBody = !body.Empty();
     SemicolonSeparate(recipients.to);
     SemicolonSeparate(recipients.cc);
     SemicolonSeparate(recipients.bcc);

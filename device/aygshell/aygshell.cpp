@@ -4,6 +4,7 @@
 #include "sdk/aygshell.h"
 
 #include "device/aygshell/device_screen.h"
+#include "platform/owners.h"
 
 namespace {
 
@@ -30,10 +31,9 @@ void PaintNavigationBar(HWND bar) {
     }
     RECT rc;
     GetClientRect(bar, &rc);
-    HBRUSH brush = CreateSolidBrush(kNavigationBarColour);
-    if (brush != nullptr) {
-        FillRect(dc, &rc, brush);
-        DeleteObject(brush);
+    const pelmora::GdiObject brush(CreateSolidBrush(kNavigationBarColour));
+    if (brush) {
+        FillRect(dc, &rc, static_cast<HBRUSH>(brush.Get()));
     }
     // The owner's title, drawn with the owner's font.
     HWND owner = OwnerOf(bar);

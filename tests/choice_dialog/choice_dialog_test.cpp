@@ -1,5 +1,6 @@
 // The choice dialog on the emulated device: each case shows the dialog over a list of
 // names, plays the user's input into its modal loop and checks how it ends.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,7 +11,10 @@
 
 #include "device/aygshell/device_screen.h"
 #include "dialog_driver.h"
+#include "platform/owners.h"
+#include "platform/wide.h"
 #include "reply/choice_dialog_win32.h"
+#include "tests/support/test_files.h"
 
 namespace pelmora {
 namespace {
@@ -84,6 +88,19 @@ TEST(ChoiceDialog, EndsAsTheUserAnswers) {
     }
 }
 
+// A dialog nobody closes fails the test instead of hanging it.
+TEST(DialogDriver, EndsADialogLeftOpenAndFails) {
+    ResetChoiceDialog();
+    EXPECT_NONFATAL_FAILURE(
+        {
+            testing_support::DialogDriver driver({kStillOpen}, 300);
+            EXPECT_EQ(
+                ChooseFromList(Self(), IDD_CHOICE_DIALOG, IDC_CHOICE_LIST, {u"a"}, -1, nullptr),
+                IDCANCEL);
+        },
+        "still open 300 ms after the last input (1 of 1 steps run)");
+}
+
 // Full screen between the navigation bar and the menu bar, the list over the whole client
 // area. Leaves a picture of the screen in the build tree.
 TEST(ChoiceDialog, FillsTheHandheldScreen) {
@@ -114,13 +131,19 @@ TEST(ChoiceDialog, FillsTheHandheldScreen) {
     EXPECT_TRUE(saved);
 }
 
-// The template as the resource compiler wrote it: a plain dialog template whose styles are
-// exactly those given, not widened by the compiler's defaults.
+// The template in the built Pelmora.dll, in Japanese, found as the Inbox finds it: a plain
+// dialog template whose styles are exactly those given, not widened by the resource
+// compiler's defaults.
 TEST(ChoiceDialog, TemplateHoldsTheListDialog) {
-    HRSRC found = FindResourceW(Self(), MAKEINTRESOURCEW(IDD_CHOICE_DIALOG), RT_DIALOG);
+    const Library dll(LoadLibraryExW(W(testing_support::HostPath(PELMORA_DLL_FILE).c_str()),
+                                     nullptr, DONT_RESOLVE_DLL_REFERENCES));
+    ASSERT_TRUE(dll);
+    HRSRC found = FindResourceExW(dll.Get(), RT_DIALOG, MAKEINTRESOURCEW(IDD_CHOICE_DIALOG),
+                                  MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN));
     ASSERT_NE(found, nullptr);
-    const auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(Self(), found)));
-    const size_t size = SizeofResource(Self(), found);
+    EXPECT_EQ(FindResourceW(dll.Get(), MAKEINTRESOURCEW(IDD_CHOICE_DIALOG), RT_DIALOG), found);
+    const auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(dll.Get(), found)));
+    const size_t size = SizeofResource(dll.Get(), found);
     ASSERT_GE(size, 64u);
     DLGTEMPLATE head;
     std::memcpy(&head, bytes, sizeof head);

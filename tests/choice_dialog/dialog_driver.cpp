@@ -1,13 +1,17 @@
 #include "dialog_driver.h"
 
+#include <gtest/gtest.h>
+
 #include <utility>
 
+#include "platform/owners.h"
 #include "tests/support/test_files.h"
 
 namespace pelmora::testing_support {
 namespace {
 
 constexpr UINT kRunStep = WM_APP + 1;
+constexpr UINT_PTR kTimeLimitTimer = 1;
 const wchar_t kHelperClass[] = L"DialogDriverHelper";
 DialogDriver* g_current = nullptr;
 
@@ -35,7 +39,8 @@ BOOL CALLBACK FindDoneOnOwned(HWND window, LPARAM param) {
 
 }  // namespace
 
-DialogDriver::DialogDriver(std::vector<Step> steps) : steps_(std::move(steps)) {
+DialogDriver::DialogDriver(std::vector<Step> steps, UINT timeLimitMs)
+    : steps_(std::move(steps)), timeLimitMs_(timeLimitMs) {
     WNDCLASSW cls = {};
     cls.lpfnWndProc = HelperProc;
     cls.hInstance = GetModuleHandleW(nullptr);
@@ -58,9 +63,22 @@ DialogDriver::~DialogDriver() {
 }
 
 void DialogDriver::PostNext() {
+    // The time limit starts again with every step, so only a dialog left alone runs out.
+    SetTimer(helper_, kTimeLimitTimer, timeLimitMs_, nullptr);
     if (next_ < steps_.size()) {
         PostMessageW(helper_, kRunStep, 0, 0);
     }
+}
+
+void DialogDriver::EndOverdueDialog() {
+    KillTimer(helper_, kTimeLimitTimer);
+    if (!IsWindow(dialog_)) {
+        return;  // closed in time; the timer outlived it
+    }
+    ADD_FAILURE() << "a dialog was still open " << timeLimitMs_ << " ms after the last input ("
+                  << next_ << " of " << steps_.size() << " steps run); ended by the test driver";
+    next_ = steps_.size();
+    EndDialog(dialog_, IDCANCEL);
 }
 
 LRESULT CALLBACK DialogDriver::HookProc(int code, WPARAM wParam, LPARAM lParam) {
@@ -86,6 +104,10 @@ LRESULT CALLBACK DialogDriver::HelperProc(HWND hwnd, UINT msg, WPARAM wParam, LP
         Step& step = driver->steps_[driver->next_++];
         step(driver->dialog_);
         driver->PostNext();
+        return 0;
+    }
+    if (msg == WM_TIMER && wParam == kTimeLimitTimer && driver != nullptr) {
+        driver->EndOverdueDialog();
         return 0;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -175,12 +197,12 @@ bool SaveScreenBitmap(const std::u16string& path, const RECT& area) {
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
-                                      &bits, nullptr, 0);
-    const bool drawn = memory != nullptr && bitmap != nullptr;
+    const GdiObject bitmap(CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&info),
+                                            DIB_RGB_COLORS, &bits, nullptr, 0));
+    const bool drawn = memory != nullptr && bitmap;
     std::string file;
     if (drawn) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
+        HGDIOBJ old = SelectObject(memory, bitmap.Get());
         // This process's windows, bottom of the z-order first.
         std::vector<HWND> windows;
         EnumWindows(CollectProcessWindows, reinterpret_cast<LPARAM>(&windows));
@@ -195,7 +217,6 @@ bool SaveScreenBitmap(const std::u16string& path, const RECT& area) {
             .append(reinterpret_cast<const char*>(&info), sizeof info)
             .append(static_cast<const char*>(bits), bitsSize);
     }
-    DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return drawn && WriteBytes(path, file);

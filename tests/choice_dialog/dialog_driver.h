@@ -1,7 +1,9 @@
 // Drives the next dialog that the calling thread shows, from inside its modal loop: a
 // thread hook notices the dialog being shown, then the steps run one by one, each from
 // a message posted behind whatever the previous step posted, so a step sees the effects of
-// the input that the steps before it posted. Nothing waits on time.
+// the input that the steps before it posted. Steps never wait on time; only a dialog left
+// open (shown by mistake, or by steps that do not close it) is ended once
+// kDialogTimeLimitMs pass without a step, failing the test.
 #pragma once
 
 #include <windows.h>
@@ -12,11 +14,13 @@
 
 namespace pelmora::testing_support {
 
+constexpr UINT kDialogTimeLimitMs = 15000;
+
 class DialogDriver {
 public:
     using Step = std::function<void(HWND dialog)>;
 
-    explicit DialogDriver(std::vector<Step> steps);
+    explicit DialogDriver(std::vector<Step> steps, UINT timeLimitMs = kDialogTimeLimitMs);
     ~DialogDriver();
     DialogDriver(const DialogDriver&) = delete;
     DialogDriver& operator=(const DialogDriver&) = delete;
@@ -28,9 +32,11 @@ private:
     static LRESULT CALLBACK HookProc(int code, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK HelperProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void PostNext();
+    void EndOverdueDialog();
 
     std::vector<Step> steps_;
     size_t next_ = 0;
+    UINT timeLimitMs_;
     HWND initialised_ = nullptr;
     HWND dialog_ = nullptr;
     HHOOK hook_ = nullptr;

@@ -35,6 +35,7 @@ TEST(MenuExtensionObject, SiteIsKeptReleasedAndAskedThrough) {
     void* out = reinterpret_cast<void*>(1);
     EXPECT_EQ(object->GetSite(IID_IUnknown, &out), E_FAIL);
     EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(object->GetSite(IID_IUnknown, nullptr), E_POINTER);
     ComPtr<InboxSite> site;
     site.Attach(new InboxSite("0/a", SelectionShape::Message));
     ComPtr<InboxSite> other;
@@ -44,6 +45,7 @@ TEST(MenuExtensionObject, SiteIsKeptReleasedAndAskedThrough) {
     ASSERT_EQ(object->GetSite(IID_IUnknown, asked.PutVoid()), S_OK);
     EXPECT_EQ(asked.Get(), site.Get());
     EXPECT_EQ(object->GetSite(IID_IContextMenu, &out), E_NOINTERFACE);
+    EXPECT_EQ(object->GetSite(IID_IUnknown, nullptr), E_POINTER);
     EXPECT_EQ(object->SetSite(other.Get()), S_OK);  // the first site is let go
     EXPECT_EQ(RefCount(site.Get()), 2u);            // this test's and `asked`
     EXPECT_EQ(object->SetSite(nullptr), S_OK);

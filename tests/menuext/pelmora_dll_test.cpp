@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -143,12 +144,10 @@ void ExpectRegistered() {
         const testing_support::KeyState key = ReadKey(i);
         EXPECT_EQ(key.type, static_cast<DWORD>(REG_SZ)) << i;
         EXPECT_EQ(key.values, 1u) << i;  // no other value, no threading model
-        // The byte count holds the terminator; the path is the one the DLL was loaded from.
-        EXPECT_EQ(key.bytes.size(), (expected[i].size() + 1) * 2) << i;
-        EXPECT_EQ(CompareStringOrdinal(reinterpret_cast<const wchar_t*>(key.bytes.c_str()), -1,
-                                       W(expected[i].c_str()), -1, TRUE),
-                  CSTR_EQUAL)
-            << i;
+        // Exactly, terminator included; the path is the one the DLL was loaded from.
+        std::u16string value(key.bytes.size() / 2, u'\0');
+        std::memcpy(value.data(), key.bytes.data(), value.size() * 2);
+        EXPECT_EQ(value, expected[i] + u'\0') << i;
     }
 }
 

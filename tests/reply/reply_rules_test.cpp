@@ -43,7 +43,8 @@ TEST(ReplyRecipients, BuildsTheListsForTheComposeWindow) {
         message.replyTo = c.replyTo;
         message.to = c.to;
         message.cc = c.msgCc;
-        ReplyRecipients r = BuildReplyRecipients(message, c.sender, settings);
+        ReplyRecipients r;
+        ASSERT_TRUE(BuildReplyRecipients(message, c.sender, settings, r));
         SemicolonSeparate(r.to);
         SemicolonSeparate(r.cc);
         SemicolonSeparate(r.bcc);
@@ -95,9 +96,8 @@ TEST(ReplyBody, SignatureThenQuotedLines) {
         settings.signature = c.signature;
         settings.quoteString = c.mark;
         DualString body(u"old");
-        const bool any = BuildReplyBody(DualString(c.source), settings, body);
+        EXPECT_TRUE(BuildReplyBody(DualString(c.source), settings, body));
         EXPECT_EQ(body.Wide(), c.want) << "source " << testing::PrintToString(c.source);
-        EXPECT_EQ(any, !body.Empty());
     }
 }
 

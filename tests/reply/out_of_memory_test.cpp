@@ -1,0 +1,92 @@
+// The portable core when memory runs out: every allocation of an entry point failing in
+// turn gives its failure result with its output as it was, never an exception.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "mime/parse_message.h"
+#include "reply/reply_rules.h"
+#include "settings/ini_document.h"
+#include "tests/support/failing_allocation.h"
+#include "tests/support/test_files.h"
+
+namespace pelmora {
+namespace {
+
+using testing_support::AllocationFailed;
+using testing_support::FailAllocation;
+
+// Runs `call` with allocation `n` failing; gives whether the call reached that allocation.
+template <typename Call>
+bool FailingAt(size_t n, Call call) {
+    FailAllocation(n);
+    call();
+    const bool failed = AllocationFailed();
+    FailAllocation(0);
+    return failed;
+}
+
+TEST(OutOfMemory, EntryPointsFailSoundly) {
+    testing_support::ScratchDir dir;
+    const std::u16string ini = dir.Path(u"Pelmora.ini");
+    ASSERT_TRUE(testing_support::WriteBytes(ini, "[Pelmora]\r\nQuote=TRUE\r\nCc=a@b\r\n"));
+    SettingsRecord settings;
+    settings.quoteString = u">";
+    settings.signature = u"sig";
+    const DualString source(u"line one\r\nline two");
+    const std::string mail =
+        "From: a@b\r\n"
+        "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
+        "--b\r\n\r\ntext\r\n--b--\r\n";
+
+    // Each case runs its entry point with allocation n failing, checks the outcome and gives
+    // whether allocation n was reached.
+    const struct {
+        const char* name;
+        std::function<bool(size_t n)> run;
+    } cases[] = {
+        {"ReadIni",
+         [&](size_t n) {
+             IniDocument doc;
+             doc.AddValue(u"old", u"x");
+             bool ok = false;
+             const bool failed = FailingAt(n, [&] { ok = doc.ReadIni(u"Pelmora", ini.c_str()); });
+             EXPECT_EQ(ok, !failed);
+             EXPECT_EQ(doc.Entries().size(), failed ? 1u : 3u);
+             return failed;
+         }},
+        {"BuildReplyBody",
+         [&](size_t n) {
+             DualString body(u"old");
+             bool ok = false;
+             const bool failed = FailingAt(n, [&] { ok = BuildReplyBody(source, settings, body); });
+             EXPECT_EQ(ok, !failed);
+             EXPECT_EQ(body.Wide(), failed ? u"old" : u"sig\n> line one\n> line two");
+             return failed;
+         }},
+        // Always succeeds: what was read before memory ran out stays.
+        {"ParseMessage",
+         [&](size_t n) {
+             ParsedMessage parsed;
+             bool ok = false;
+             const bool failed =
+                 FailingAt(n, [&] { ok = ParseMessage(parsed, mail.data(), mail.size()); });
+             EXPECT_TRUE(ok);
+             if (!failed) {
+                 EXPECT_EQ(parsed.body.Wide(), u"text\r\n");
+             }
+             return failed;
+         }},
+    };
+    for (const auto& c : cases) {
+        size_t n = 1;
+        while (c.run(n)) {
+            ++n;
+        }
+        EXPECT_GT(n, 1u) << c.name;  // the entry point allocates at all
+    }
+}
+
+}  // namespace
+}  // namespace pelmora
