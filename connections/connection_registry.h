@@ -88,10 +88,21 @@ public:
         }
     }
     bool Open(const char16_t* path, uint32_t access) {
-        return registry_.OpenKey(path, access, &key_) == kRegistryOk;
+        return OpenStatus(path, access) == kRegistryOk;
+    }
+    long OpenStatus(const char16_t* path, uint32_t access) {
+        long status = registry_.OpenKey(path, access, &key_);
+        if (status != kRegistryOk) {
+            key_ = nullptr;
+        }
+        return status;
     }
     bool Create(const char16_t* path, uint32_t access) {
-        return registry_.CreateKey(path, access, &key_) == kRegistryOk;
+        if (registry_.CreateKey(path, access, &key_) != kRegistryOk) {
+            key_ = nullptr;
+            return false;
+        }
+        return true;
     }
     RegistryKeyHandle Get() const { return key_; }
 
