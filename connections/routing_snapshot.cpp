@@ -78,15 +78,34 @@ bool Put(ConnectionRegistry& registry, RegistryKeyHandle key, const SavedValue& 
                              static_cast<uint32_t>(v.data.size())) == kRegistryOk;
 }
 
+bool SameOrder(const std::vector<SavedValue>& a, const std::vector<SavedValue>& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](const SavedValue& x, const SavedValue& y) {
+               return SameName(x.name, y.name);
+           });
+}
+
 bool RestoreWholeKey(ConnectionRegistry& registry, const SavedKey& saved) {
     if (!saved.exists) {
         long status = registry.DeleteKey(saved.path.c_str());
         return status == kRegistryOk || status == kRegistryNotFound;
     }
-    OpenRegistryKey key(registry);
     std::vector<SavedValue> current;
-    if (!key.Create(saved.path.c_str(), kKeyAllAccess) ||
-        !ReadAllValues(registry, key.Get(), current)) {
+    {
+        OpenRegistryKey key(registry);
+        if (!key.Create(saved.path.c_str(), kKeyAllAccess) ||
+            !ReadAllValues(registry, key.Get(), current)) {
+            return false;
+        }
+    }
+    // Values come back in the order they were written: a key whose values stand in
+    // another order than the saved ones is written anew, whole.
+    if (!SameOrder(current, saved.values) &&
+        registry.DeleteKey(saved.path.c_str()) == kRegistryOk) {
+        current.clear();
+    }
+    OpenRegistryKey key(registry);
+    if (!key.Create(saved.path.c_str(), kKeyAllAccess)) {
         return false;
     }
     bool ok = true;

@@ -39,7 +39,8 @@ public:
     };
     std::map<std::u16string, Key> keys;
     std::vector<DestinationInfo> destinations;
-    int failWrite = 0;  // the N-th write from now fails (0: none)
+    int failWrite = 0;        // the N-th write fails (0: none)
+    bool failOnward = false;  // and every write after it
     int writes = 0;
 
     // Fixture building.
@@ -196,7 +197,10 @@ private:
     };
     static Open* Handle(RegistryKeyHandle key) { return reinterpret_cast<Open*>(key); }
 
-    bool Write() { return failWrite == 0 || ++writes != failWrite; }
+    bool Write() {
+        ++writes;
+        return failWrite == 0 || writes < failWrite || (writes > failWrite && !failOnward);
+    }
     // Creates the key and every missing key above it.
     Key& Ensure(const std::u16string& path) {
         for (size_t at = path.find(u'\\'); at != std::u16string::npos;
