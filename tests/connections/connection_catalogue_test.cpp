@@ -47,7 +47,7 @@ class Build : public ::testing::TestWithParam<BuildRow> {};
 TEST_P(Build, ListsConnectionsAndRouting) {
     const BuildRow& row = GetParam();
     Device device(row.conns, row.proxies);
-    ConnectionCatalogue catalogue(device, device);
+    ConnectionCatalogue catalogue(device, device.Registry());
     EXPECT_EQ(Joined(catalogue.ConnectionNames()), row.names);
     EXPECT_EQ(Routing(catalogue), row.routing);
     EXPECT_EQ(catalogue.ProxyTemplate().proxy.Wide(), row.proxyTemplate);
@@ -115,11 +115,29 @@ TEST(BuildOddValues, ReadWithinBounds) {
     std::u16string proxy(512, u'x');
     device.PutValue(std::u16string(kProxyKeyPrefix) + IdText(0), u"Proxy", kRegistryString,
                     Bytes(proxy, false));
-    ConnectionCatalogue catalogue(device, device);
+    ConnectionCatalogue catalogue(device, device.Registry());
     EXPECT_EQ(Joined(catalogue.ConnectionNames()), u"a");
     EXPECT_EQ(Routing(catalogue), u"インターネット/a");
     EXPECT_EQ(catalogue.ProxyTemplate().proxy.Wide(), proxy);
 }
+
+#ifdef _WIN32
+// The portable form of the identifier text is the platform's, digit for digit.
+TEST(GuidText, MatchesThePlatform) {
+    DeviceConnectionManager platform;
+    for (const DestinationGuid& guid :
+         {DestinationGuid{0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}},
+          DestinationGuid{
+              0x0A1B2C3Du, 0x00EF, 0xF00D, {0x01, 0xAB, 0, 0x10, 0xFF, 0x7E, 0x80, 0x09}},
+          DestinationGuid{0xFFFFFFFFu, 0xFFFF, 0xFFFF, {255, 255, 255, 255, 255, 255, 255, 255}}}) {
+        char16_t mine[64], theirs[64];
+        EXPECT_EQ(FormatGuidText(guid, mine, 64), platform.GuidText(guid, theirs, 64));
+        EXPECT_EQ(std::u16string(mine), std::u16string(theirs));
+        EXPECT_EQ(platform.GuidText(guid, theirs, 38), 0);
+        EXPECT_EQ(FormatGuidText(guid, mine, 38), 0);
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace pelmora

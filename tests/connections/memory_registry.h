@@ -1,5 +1,5 @@
-// An in-memory Connection Manager for the catalogue's rules: destinations, a registry that
-// checks the access each handle was opened with, and a write that can be made to fail.
+// An in-memory Connection Manager for the catalogue's rules: destinations and a registry
+// that checks the access each handle was opened with.
 #pragma once
 
 #include <algorithm>
@@ -39,9 +39,6 @@ public:
     };
     std::map<std::u16string, Key> keys;
     std::vector<DestinationInfo> destinations;
-    int failWrite = 0;        // the N-th write fails (0: none)
-    bool failOnward = false;  // and every write after it
-    int writes = 0;
 
     // Fixture building.
     void PutValue(const std::u16string& path, const std::u16string& name, uint32_t type,
@@ -54,22 +51,6 @@ public:
         } else {
             k.values.push_back({name, type, std::move(data)});
         }
-    }
-
-    // The whole registry as text, for exact before/after comparisons.
-    std::string Dump() const {
-        std::string out;
-        for (const auto& [folded, key] : keys) {
-            out += ToMultibyte(key.path) + "\n";
-            for (const MemoryValue& v : key.values) {
-                out += "  " + ToMultibyte(v.name) + " " + std::to_string(v.type) + ":";
-                for (uint8_t b : v.data) {
-                    out += " " + std::to_string(b);
-                }
-                out += "\n";
-            }
-        }
-        return out;
     }
 
     bool EnumDestination(uint32_t index, DestinationInfo& info) override {
@@ -91,15 +72,9 @@ public:
         return Hand(it->second.path, access, key);
     }
     long CreateKey(const char16_t* path, uint32_t access, RegistryKeyHandle* key) override {
-        if (!Write()) {
-            return kRegistryAccessDenied;
-        }
         return Hand(Ensure(path).path, access, key);
     }
     long DeleteKey(const char16_t* path) override {
-        if (!Write()) {
-            return kRegistryAccessDenied;
-        }
         std::u16string folded = Folded(path);
         auto it = keys.find(folded);
         if (it == keys.end()) {
@@ -165,7 +140,7 @@ public:
     long SetValue(RegistryKeyHandle key, const char16_t* name, uint32_t type, const uint8_t* data,
                   uint32_t size) override {
         const Open* h = Check(key, 0x2);
-        if (h == nullptr || !Write()) {
+        if (h == nullptr) {
             return kRegistryAccessDenied;
         }
         PutValue(h->path, name, type, std::vector<uint8_t>(data, data + size));
@@ -173,7 +148,7 @@ public:
     }
     long DeleteValue(RegistryKeyHandle key, const char16_t* name) override {
         const Open* h = Check(key, 0x2);
-        if (h == nullptr || !Write()) {
+        if (h == nullptr) {
             return kRegistryAccessDenied;
         }
         Key& k = keys.at(Folded(h->path));
@@ -197,10 +172,6 @@ private:
     };
     static Open* Handle(RegistryKeyHandle key) { return reinterpret_cast<Open*>(key); }
 
-    bool Write() {
-        ++writes;
-        return failWrite == 0 || writes < failWrite || (writes > failWrite && !failOnward);
-    }
     // Creates the key and every missing key above it.
     Key& Ensure(const std::u16string& path) {
         for (size_t at = path.find(u'\\'); at != std::u16string::npos;

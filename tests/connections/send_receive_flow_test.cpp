@@ -28,8 +28,8 @@ public:
     bool kill = false;             // the process ends inside entry 3
     std::optional<size_t> answer;  // the dialog's choice; none: cancelled
     std::string calls;
-    std::u16string during;           // the routing when the sync ran
-    const Device* device = nullptr;  // read during the sync
+    std::u16string during;     // the routing when the sync ran
+    Device* device = nullptr;  // read during the sync
 
     bool BindPicker() override {
         calls += "bind ";
@@ -96,7 +96,7 @@ struct Scenario {
     std::vector<Conn> conns = kPlain;
     std::vector<Proxy> proxies = {{0, u"p0"}};
     const char16_t* connectName = u"w";
-    std::optional<size_t> answer;
+    std::optional<size_t> answer = std::nullopt;
     int entry3 = 1;
     int entry8 = 1;
     bool picker = true;
@@ -110,7 +110,7 @@ Outcome RunOnce(Device& device, const Scenario& s, MemoryStore& store, bool kill
     fake.answer = s.answer;
     fake.kill = kill;
     fake.device = &device;
-    SendReceivePlatform platform{fake, device, device, store};
+    SendReceivePlatform platform{fake, device, device.Registry(), store};
     std::vector<DualString> choiceList;
     Outcome run{};
     try {
@@ -193,21 +193,21 @@ TEST(FlowWriteFailures, EveryWriteFailingOnceOrForGood) {
         Device clean(conns, proxies);
         MemoryStore store;
         RunOnce(clean, scenario, store);
-        ASSERT_GT(clean.writes, 4);
-        for (int n = 1; n <= clean.writes; ++n) {
+        ASSERT_GT(clean.Registry().writes, 4);
+        for (int n = 1; n <= clean.Registry().writes; ++n) {
             for (bool onward : {false, true}) {
                 SCOPED_TRACE(testing::Message() << "write " << n << (onward ? " onward" : ""));
                 Device device(conns, proxies);
                 const std::string before = device.Dump();
-                device.failWrite = n;
-                device.failOnward = onward;
+                device.Registry().failWrite = n;
+                device.Registry().failOnward = onward;
                 Outcome run = RunOnce(device, scenario, store);
                 if (!onward) {
                     EXPECT_FALSE(run.pending);
                     EXPECT_EQ(device.Dump(), before);
                 }
-                device.failWrite = 0;
-                EXPECT_TRUE(RecoverRouting(store, device));
+                device.Registry().failWrite = 0;
+                EXPECT_TRUE(RecoverRouting(store, device.Registry()));
                 EXPECT_FALSE(store.text.has_value());
                 EXPECT_EQ(device.Dump(), before);
             }
