@@ -231,5 +231,38 @@ TEST(FlowKilled, NextCommandRestoresFirst) {
     EXPECT_EQ(device.Dump(), before);
 }
 
+// Only a whole snapshot is restored; anything else found in the file is dropped unused.
+TEST(SnapshotText, OnlyAWholeSnapshotParses) {
+    const char* const kBroken[] = {
+        "",
+        "pelmora-routing 1\n",                          // no end
+        "pelmora-routing 2\nend\n",                     // another form
+        "pelmora-routing 1\nV 4 4100 01000000\nend\n",  // a value before any key
+        "pelmora-routing 1\nK whole 1 410\nend\n",      // odd hexadecimal
+        "pelmora-routing 1\nK whole 1 4100\nV 4 4100 0G\nend\n",
+        "pelmora-routing 1\nK value 1 4100\nV 4 4100 01\nV 4 4200 01\nend\n",
+        "pelmora-routing 1\nK whole 0 4100\nV 4 4100 01\nend\n",  // values of no key
+        "pelmora-routing 1\nend\nK whole 0 4100\n",               // past the end
+        "pelmora-routing 1\nK whole 1 4100 \nend\n",              // trailing space
+    };
+    for (const char* text : kBroken) {
+        RoutingSnapshot snapshot;
+        EXPECT_FALSE(snapshot.Parse(text)) << text;
+    }
+    Device device(kPlain, {{0, u"p0"}});
+    ConnectionCatalogue catalogue(device, device.Registry());
+    RoutingSnapshot taken, parsed;
+    ASSERT_TRUE(taken.Take(catalogue, device.Registry()));
+    ASSERT_TRUE(parsed.Parse(taken.Serialize()));
+    EXPECT_EQ(parsed.Serialize(), taken.Serialize());
+
+    const std::string before = device.Dump();
+    MemoryStore store;
+    store.text = kBroken[4];
+    EXPECT_TRUE(RecoverRouting(store, device.Registry()));
+    EXPECT_FALSE(store.text.has_value());
+    EXPECT_EQ(device.Dump(), before);
+}
+
 }  // namespace
 }  // namespace pelmora
