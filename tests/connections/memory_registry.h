@@ -95,71 +95,56 @@ public:
         }
         handles_.erase(it);
     }
+    // Each operation needs its right in the mask the handle was opened with.
     long SubkeyCount(RegistryKeyHandle key, uint32_t* count) override {
-        const Open* h = Check(key, 0x1);
-        if (h == nullptr) {
-            return kRegistryAccessDenied;
-        }
-        *count = static_cast<uint32_t>(Children(h->path).size());
-        return kRegistryOk;
+        Key* k = Check(key, 0x1);
+        *count = k != nullptr ? static_cast<uint32_t>(Children(k->path).size()) : 0;
+        return k != nullptr ? kRegistryOk : kRegistryAccessDenied;
     }
     long EnumKey(RegistryKeyHandle key, uint32_t index, char16_t* name, uint32_t* chars) override {
-        const Open* h = Check(key, 0x8);
-        if (h == nullptr) {
-            return kRegistryAccessDenied;
+        Key* k = Check(key, 0x8);
+        std::vector<std::u16string> children;
+        if (k != nullptr) {
+            children = Children(k->path);
         }
-        std::vector<std::u16string> children = Children(h->path);
-        if (index >= children.size()) {
-            return kRegistryNoMoreItems;
-        }
-        return CopyName(children[index], name, chars);
+        return k == nullptr               ? kRegistryAccessDenied
+               : index >= children.size() ? kRegistryNoMoreItems
+                                          : CopyName(children[index], name, chars);
     }
     long EnumValue(RegistryKeyHandle key, uint32_t index, char16_t* name, uint32_t* nameChars,
                    uint32_t* type, uint8_t* data, uint32_t* size) override {
-        const Open* h = Check(key, 0x1);
-        if (h == nullptr) {
-            return kRegistryAccessDenied;
+        Key* k = Check(key, 0x1);
+        if (k == nullptr || index >= k->values.size()) {
+            return k == nullptr ? kRegistryAccessDenied : kRegistryNoMoreItems;
         }
-        const Key& k = keys.at(Folded(h->path));
-        if (index >= k.values.size()) {
-            return kRegistryNoMoreItems;
-        }
-        const MemoryValue& v = k.values[index];
-        long status = CopyName(v.name, name, nameChars);
-        return status != kRegistryOk ? status : CopyData(v, type, data, size);
+        long status = CopyName(k->values[index].name, name, nameChars);
+        return status != kRegistryOk ? status : CopyData(k->values[index], type, data, size);
     }
     long QueryValue(RegistryKeyHandle key, const char16_t* name, uint32_t* type, uint8_t* data,
                     uint32_t* size) override {
-        const Open* h = Check(key, 0x1);
-        if (h == nullptr) {
-            return kRegistryAccessDenied;
-        }
-        const MemoryValue* v = Find(keys.at(Folded(h->path)), name);
-        return v == nullptr ? kRegistryNotFound : CopyData(*v, type, data, size);
+        Key* k = Check(key, 0x1);
+        MemoryValue* v = k != nullptr ? Find(*k, name) : nullptr;
+        return k == nullptr   ? kRegistryAccessDenied
+               : v == nullptr ? kRegistryNotFound
+                              : CopyData(*v, type, data, size);
     }
     long SetValue(RegistryKeyHandle key, const char16_t* name, uint32_t type, const uint8_t* data,
                   uint32_t size) override {
-        const Open* h = Check(key, 0x2);
-        if (h == nullptr) {
-            return kRegistryAccessDenied;
+        Key* k = Check(key, 0x2);
+        if (k != nullptr) {
+            PutValue(k->path, name, type, std::vector<uint8_t>(data, data + size));
         }
-        PutValue(h->path, name, type, std::vector<uint8_t>(data, data + size));
-        return kRegistryOk;
+        return k != nullptr ? kRegistryOk : kRegistryAccessDenied;
     }
     long DeleteValue(RegistryKeyHandle key, const char16_t* name) override {
-        const Open* h = Check(key, 0x2);
-        if (h == nullptr) {
-            return kRegistryAccessDenied;
+        Key* k = Check(key, 0x2);
+        MemoryValue* v = k != nullptr ? Find(*k, name) : nullptr;
+        if (v != nullptr) {
+            k->values.erase(k->values.begin() + (v - k->values.data()));
         }
-        Key& k = keys.at(Folded(h->path));
-        auto it = std::find_if(k.values.begin(), k.values.end(), [&](const MemoryValue& v) {
-            return Folded(v.name) == Folded(name);
-        });
-        if (it == k.values.end()) {
-            return kRegistryNotFound;
-        }
-        k.values.erase(it);
-        return kRegistryOk;
+        return k == nullptr   ? kRegistryAccessDenied
+               : v == nullptr ? kRegistryNotFound
+                              : kRegistryOk;
     }
 
     size_t OpenHandles() const { return handles_.size(); }
@@ -195,21 +180,15 @@ private:
         }
         return nullptr;
     }
-    static const MemoryValue* Find(const Key& k, const std::u16string& name) {
-        return Find(const_cast<Key&>(k), name);
-    }
     long Hand(const std::u16string& path, uint32_t access, RegistryKeyHandle* key) {
         handles_.push_back(std::make_unique<Open>(Open{path, access}));
         *key = reinterpret_cast<RegistryKeyHandle>(handles_.back().get());
         return kRegistryOk;
     }
-    const Open* Check(RegistryKeyHandle key, uint32_t right) {
+    Key* Check(RegistryKeyHandle key, uint32_t right) {
         const Open* h = Handle(key);
-        if ((h->access & right) == 0) {
-            ++badAccess;
-            return nullptr;
-        }
-        return h;
+        badAccess += (h->access & right) == 0 ? 1 : 0;
+        return (h->access & right) != 0 ? &keys.at(Folded(h->path)) : nullptr;
     }
     std::vector<std::u16string> Children(const std::u16string& path) const {
         std::u16string prefix = Folded(path) + u"\\";
