@@ -13,19 +13,23 @@ SnapshotFile::SnapshotFile(const DualString& settingsPath) {
     size_t stem = (dot != std::u16string::npos && (slash == std::u16string::npos || dot > slash))
                       ? dot
                       : s.size();
-    path_ = DualString(s.substr(0, stem) + u".routing");
+    if (!s.empty()) {
+        path_ = DualString(s.substr(0, stem) + u".routing");
+    }
 }
 
+// Without a settings path there is no place for a snapshot, so no switch is made.
 bool SnapshotFile::Load(std::string& text) {
-    return ReadIniFileBytes(path_.c_str(), text) == IniReadResult::kOpened && !text.empty();
+    return !path_.Empty() && ReadIniFileBytes(path_.c_str(), text) == IniReadResult::kOpened &&
+           !text.empty();
 }
 
 bool SnapshotFile::Save(const std::string& text) {
-    return ReplaceIniFile(path_.c_str(), {text});
+    return !path_.Empty() && ReplaceIniFile(path_.c_str(), {text});
 }
 
 bool SnapshotFile::Remove() {
-    if (DeleteFileW(W(path_))) {
+    if (path_.Empty() || DeleteFileW(W(path_))) {
         return true;
     }
     const DWORD error = GetLastError();

@@ -132,8 +132,9 @@ bool RestoreEnabled(ConnectionRegistry& registry, const SavedKey& saved) {
         return true;
     }
     OpenRegistryKey key(registry);
-    if (!key.Open(saved.path.c_str(), kKeyReadWrite)) {
-        return false;
+    long status = key.OpenStatus(saved.path.c_str(), kKeyReadWrite);
+    if (status != kRegistryOk) {
+        return status == kRegistryNotFound;  // a connection since removed: nothing to put back
     }
     SavedValue now;
     bool exists = false;

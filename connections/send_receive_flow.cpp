@@ -39,8 +39,11 @@ bool Choose(SendReceiveDevice& device, const DualString& connectName,
 
 int32_t RunSendReceive(SendReceivePlatform& platform, const DualString& connectName,
                        std::vector<DualString>& choiceList) {
-    // A switch that an earlier command never undid is undone before anything else.
-    RecoverRouting(platform.snapshots, platform.registry);
+    // A switch that an earlier command never undid is undone before anything else; while it
+    // cannot be, no new switch is made over it (its snapshot holds the user's routing).
+    if (!RecoverRouting(platform.snapshots, platform.registry)) {
+        return 0;
+    }
 
     PickerBinding picker(platform.device);
     if (!picker.Bound()) {
