@@ -23,6 +23,23 @@ private:
     bool bound_;
 };
 
+// The connection names stay in the object's choice list only while the command runs, so a
+// second run of the same object does not list every connection twice.
+class ListedNames {
+public:
+    ListedNames(std::vector<DualString>& list, const std::vector<DualString>& names)
+        : list_(list), size_(list.size()) {
+        list_.insert(list_.end(), names.begin(), names.end());
+    }
+    ~ListedNames() { list_.resize(size_); }
+    ListedNames(const ListedNames&) = delete;
+    ListedNames& operator=(const ListedNames&) = delete;
+
+private:
+    std::vector<DualString>& list_;
+    size_t size_;
+};
+
 bool Choose(SendReceiveDevice& device, const DualString& connectName,
             const std::vector<DualString>& names, size_t& choice) {
     if (!connectName.Empty()) {
@@ -53,8 +70,7 @@ int32_t RunSendReceive(SendReceivePlatform& platform, const DualString& connectN
     if (catalogue.Destinations().empty()) {
         return 0;
     }
-    std::vector<DualString> names = catalogue.ConnectionNames();
-    choiceList.insert(choiceList.end(), names.begin(), names.end());
+    ListedNames listed(choiceList, catalogue.ConnectionNames());
     size_t choice = 0;
     if (!Choose(platform.device, connectName, choiceList, choice)) {
         return 0;

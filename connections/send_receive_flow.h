@@ -32,9 +32,10 @@ struct SendReceivePlatform {
     SnapshotStore& snapshots;
 };
 
-// Routes mail over the connection named `connectName` (or the one the user picks, appended
-// to `choiceList` with all the others), syncs while that routing is in force, and puts the
-// previous routing back exactly. The result is the sync's, 0 when there was none.
+// Routes mail over the connection named `connectName` (or the one the user picks from all
+// of them, listed after what `choiceList` holds while the command runs), syncs while that
+// routing is in force, and puts the previous routing back exactly. The result is the
+// sync's, 0 when there was none.
 int32_t RunSendReceive(SendReceivePlatform& platform, const DualString& connectName,
                        std::vector<DualString>& choiceList);
 

@@ -106,6 +106,7 @@ Outcome RunOnce(Device& device, const Scenario& s, MemoryStore& store) {
     std::vector<DualString> choiceList;
     Outcome run{};
     run.result = RunSendReceive(platform, s.connectName, choiceList);
+    EXPECT_TRUE(choiceList.empty());  // the next run lists the connections once again
     run.calls = fake.calls;
     run.during = fake.during;
     run.pending = store.text.has_value();
