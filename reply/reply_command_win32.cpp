@@ -9,6 +9,7 @@
 #include "platform/owners.h"
 #include "platform/wide.h"
 #include "reply/choice_dialog_win32.h"
+#include "reply/command_scope_win32.h"
 #include "reply/reply_rules.h"
 #include "settings/settings_paths_win32.h"
 
@@ -32,41 +33,6 @@ constexpr ULONG kTagSubject = 0x0037001F;        // PR_SUBJECT_W
 
 constexpr DWORD kComposeFieldsSize = 44;
 static_assert(sizeof(MAILCOMPOSEFIELDS) == kComposeFieldsSize, "the platform's request layout");
-
-// The choice dialog's shared state belongs to one command at a time: reset when the
-// command starts, emptied when it ends, whichever way it ends.
-class ChoiceDialogUse {
-public:
-    ChoiceDialogUse() { ResetChoiceDialog(); }
-    ~ChoiceDialogUse() { ClearChoiceDialog(); }
-    ChoiceDialogUse(const ChoiceDialogUse&) = delete;
-    ChoiceDialogUse& operator=(const ChoiceDialogUse&) = delete;
-};
-
-// Keeps the object alive while the command runs: the dialog's modal loop dispatches the
-// Inbox's messages, and the Inbox could drop its last reference meanwhile.
-class KeepAlive {
-public:
-    explicit KeepAlive(MenuExtension& object) : object_(object) {
-        static_cast<IObjectWithSite&>(object_).AddRef();
-    }
-    ~KeepAlive() { static_cast<IObjectWithSite&>(object_).Release(); }
-    KeepAlive(const KeepAlive&) = delete;
-    KeepAlive& operator=(const KeepAlive&) = delete;
-
-private:
-    MenuExtension& object_;
-};
-
-void LoadCommandSettings(MenuExtension& extension) {
-    SettingsRecord& settings = extension.Settings();
-    settings.moduleHandle = extension.Module();
-    DualString path;
-    if (ExtensionSettingsPath(extension.Module(), path)) {
-        // Without a readable file the record holds the defaults; nothing is reported.
-        settings.LoadSettings(path.c_str());
-    }
-}
 
 // Opens the selected message; keeps its IMAPIProp face in `message` and its raw text in
 // `raw` (`haveText` when any was read).

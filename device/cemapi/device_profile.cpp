@@ -162,12 +162,29 @@ Faults ParseFaults(std::string_view utf8) {
         if (!ParseNumber(line.substr(eq + 1), value)) {
             return;
         }
-        if (key == "open_entry_null") {
-            faults.openEntryNull = value != 0;
-            return;
-        }
-        if (key == "get_props_null") {
-            faults.getPropsNull = value != 0;
+        struct Setting {
+            std::string_view name;
+            bool* flag;
+            uint32_t* number;
+        };
+        const Setting settings[] = {
+            {"open_entry_null", &faults.openEntryNull, nullptr},
+            {"get_props_null", &faults.getPropsNull, nullptr},
+            {"netpick_missing", &faults.netpickMissing, nullptr},
+            {"netpick_create_null", &faults.netpickCreateNull, nullptr},
+            {"netpick_exit", &faults.netpickExit, nullptr},
+            {"netpick_entry3", nullptr, &faults.netpickEntry3},
+            {"netpick_entry8", nullptr, &faults.netpickEntry8},
+        };
+        for (const Setting& setting : settings) {
+            if (setting.name != key) {
+                continue;
+            }
+            if (setting.flag != nullptr) {
+                *setting.flag = value != 0;
+            } else {
+                *setting.number = value;
+            }
             return;
         }
         bool after = false;
@@ -189,6 +206,27 @@ Faults ParseFaults(std::string_view utf8) {
         }
     });
     return faults;
+}
+
+std::vector<DestinationLine> ParseDestinationList(std::string_view utf8) {
+    std::vector<DestinationLine> list;
+    ForEachLine(utf8, [&](std::string_view line) {
+        const size_t bar = line.find('|');
+        if (bar == std::string_view::npos) {
+            return;
+        }
+        DestinationLine d;
+        d.guid = WideFromUtf8(Trim(line.substr(0, bar)));
+        std::string_view rest = line.substr(bar + 1);
+        const size_t secure = rest.rfind('|');
+        if (secure != std::string_view::npos && Trim(rest.substr(secure + 1)) == "secure") {
+            d.secure = true;
+            rest = rest.substr(0, secure);
+        }
+        d.description = WideFromUtf8(rest);
+        list.push_back(std::move(d));
+    });
+    return list;
 }
 
 std::string MakeEntryId(uint32_t storeIndex, std::string_view messageName) {

@@ -60,8 +60,24 @@ struct Faults {
     Fault streamRead;            // IStream::Read (after: reads that succeed)
     Fault compose;               // MailComposeMessage (nothing is journalled)
     Fault sync;                  // MailSyncMessages (nothing is journalled)
+
+    // The connection picker (Netpick.dll).
+    bool netpickMissing = false;     // the library does not load
+    bool netpickCreateNull = false;  // CreateObjectNetpick gives no object
+    uint32_t netpickEntry3 = 1;      // what entry 3 returns
+    uint32_t netpickEntry8 = 1;      // what entry 8 returns
+    bool netpickExit = false;        // the process ends inside entry 3 (killed mid-command)
 };
 Faults ParseFaults(std::string_view utf8);
+
+// One destination network of the Connection Manager ("destinations.txt": one
+// "{GUID}|description" or "{GUID}|description|secure" a line, in enumeration order).
+struct DestinationLine {
+    std::u16string guid;  // as written; the library parses it
+    std::u16string description;
+    bool secure = false;
+};
+std::vector<DestinationLine> ParseDestinationList(std::string_view utf8);
 
 // Whether `name` can be used as one file name inside a folder (no separators, no "." or
 // "..", no control or reserved characters).

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "device/cemapi/device_profile.h"
+#include "device/device_files_win32.h"
 
 namespace pelmora::device {
 
@@ -25,12 +26,7 @@ void CountObject(ObjectKind kind, LONG delta);
 bool LibraryUsed();
 void MarkLibraryUsed();
 
-// The profile folder named by PELMORA_DEVICE_PROFILE; false when unset.
-bool ProfileFolder(std::u16string& folder);
-bool ReadWholeFile(const std::u16string& path, std::string& bytes);
 Faults ReadFaults(const std::u16string& folder);
-// Appends `line` (one finished JSON line) to a file of the profile.
-bool AppendLine(const std::u16string& path, const std::string& line);
 
 HRESULT CreateSession(std::shared_ptr<const Profile> profile, IMAPISession** session);
 HRESULT CreateStoreTable(std::shared_ptr<const Profile> profile, IMAPITable** table);

@@ -1,0 +1,125 @@
+// The catalogue's reading, routing and switching rules over an in-memory Connection Manager.
+#include "connections/connection_catalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/connections/test_device.h"
+
+namespace pelmora {
+namespace {
+
+using testing_support::Bytes;
+using testing_support::Conn;
+using testing_support::Device;
+using testing_support::IdText;
+using testing_support::Proxy;
+
+std::u16string Joined(const std::vector<DualString>& names) {
+    std::u16string s;
+    for (const DualString& n : names) {
+        s += (s.empty() ? u"" : u",") + n.Wide();
+    }
+    return s;
+}
+
+std::u16string Routing(const ConnectionCatalogue& catalogue) {
+    DualString description, connection;
+    if (!catalogue.CurrentRouting(description, connection)) {
+        return u"-";
+    }
+    return description.Wide() + u"/" + connection.Wide();
+}
+
+struct BuildRow {
+    const char* title;
+    std::vector<Conn> conns;
+    std::vector<Proxy> proxies;
+    const char16_t* names;
+    const char16_t* routing;
+    const char16_t* proxyTemplate;
+};
+
+class Build : public ::testing::TestWithParam<BuildRow> {};
+
+TEST_P(Build, ListsConnectionsAndRouting) {
+    const BuildRow& row = GetParam();
+    Device device(row.conns, row.proxies);
+    ConnectionCatalogue catalogue(device, device);
+    EXPECT_EQ(Joined(catalogue.ConnectionNames()), row.names);
+    EXPECT_EQ(Routing(catalogue), row.routing);
+    EXPECT_EQ(catalogue.ProxyTemplate().proxy.Wide(), row.proxyTemplate);
+    EXPECT_EQ(device.OpenHandles(), 0u);
+    EXPECT_EQ(device.badAccess, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Build,
+    ::testing::Values(
+        BuildRow{"plain",
+                 {{u"a", 1, 0}, {u"b", 0, 0}, {u"w", 1, 1}},
+                 {{0, u"p0"}},
+                 u"a,b,w",
+                 u"インターネット/a",
+                 u"p0"},
+        BuildRow{"dest_id_case",
+                 {{u"a", 1, 0}, {u"x", 1, 10}},
+                 {{0, u"p0"}},
+                 u"a",
+                 u"インターネット/a",
+                 u"p0"},
+        BuildRow{"enabled_2_is_off",
+                 {{u"a", 2, 0}, {u"b", 1, 0}},
+                 {{0, u"p0"}},
+                 u"a,b",
+                 u"インターネット/b",
+                 u"p0"},
+        BuildRow{"two_enabled",
+                 {{u"a", 1, 0}, {u"b", 1, 0}},
+                 {{0, u"p0"}},
+                 u"a,b",
+                 u"インターネット/",
+                 u"p0"},
+        BuildRow{"two_proxies",
+                 {{u"a", 1, 0}, {u"w", 1, 1}},
+                 {{0, u"p0"}, {1, u"p1"}},
+                 u"a,w",
+                 u"インターネット/a",
+                 u"p1"},
+        BuildRow{"proxy_no_values_last",
+                 {{u"a", 1, 0}, {u"w", 1, 1}},
+                 {{0, u"p0"}, {1, nullptr}},
+                 u"a,w",
+                 u"インターネット/a",
+                 u""},
+        BuildRow{"selected_without_enabled",
+                 {{u"a", 0, 0}, {u"w", 1, 1}},
+                 {{0, u"p0"}, {1, u"p1"}},
+                 u"a,w",
+                 u"会社/w",
+                 u"p1"},
+        BuildRow{"no_proxy", {{u"a", 1, 0}}, {}, u"a", u"-", u""},
+        BuildRow{"destination_without_own", {{u"a", 1, 1}}, {{0, u"p0"}}, u"a", u"-", u""}),
+    [](const auto& info) { return std::string(info.param.title); });
+
+// Values of unexpected type or size are read within their bounds.
+TEST(BuildOddValues, ReadWithinBounds) {
+    Device device({{u"a", 0, 0}, {u"b", 0, 0}}, {{0, u"p0"}});
+    std::u16string a = std::u16string(kConnectionsKeyPath) + u"\\a";
+    std::u16string b = std::u16string(kConnectionsKeyPath) + u"\\b";
+    device.PutValue(a, u"Enabled", kRegistryString, {1, 0});                        // 2 bytes
+    device.PutValue(a, u"DestId", kRegistryString, Bytes(IdText(0), false));        // no NUL
+    device.PutValue(b, u"Enabled", kRegistryBinary, std::vector<uint8_t>(300, 1));  // too large
+    std::u16string proxy(512, u'x');
+    device.PutValue(std::u16string(kProxyKeyPrefix) + IdText(0), u"Proxy", kRegistryString,
+                    Bytes(proxy, false));
+    ConnectionCatalogue catalogue(device, device);
+    EXPECT_EQ(Joined(catalogue.ConnectionNames()), u"a");
+    EXPECT_EQ(Routing(catalogue), u"インターネット/a");
+    EXPECT_EQ(catalogue.ProxyTemplate().proxy.Wide(), proxy);
+}
+
+}  // namespace
+}  // namespace pelmora

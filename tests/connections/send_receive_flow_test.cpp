@@ -1,0 +1,235 @@
+// The send/receive command's steps over an in-memory device: what is called in which order,
+// the routing in force during the sync, and the registry put back byte for byte, also when
+// a write fails anywhere in the switch or the restore and when the process dies mid-way.
+#include "connections/send_receive_flow.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/connections/test_device.h"
+
+namespace pelmora {
+namespace {
+
+using testing_support::Conn;
+using testing_support::Device;
+using testing_support::Proxy;
+
+struct Killed {};
+
+class FakeDevice : public SendReceiveDevice {
+public:
+    bool picker = true;
+    int entry3 = 1;
+    int entry8 = 1;
+    bool kill = false;             // the process ends inside entry 3
+    std::optional<size_t> answer;  // the dialog's choice; none: cancelled
+    std::string calls;
+    std::u16string during;           // the routing when the sync ran
+    const Device* device = nullptr;  // read during the sync
+
+    bool BindPicker() override {
+        calls += "bind ";
+        return picker;
+    }
+    int PickerEntry3(uint32_t a, uint32_t b, uint32_t c, uint32_t d, uint32_t e) override {
+        calls += "3(" + std::to_string(a) + "," + std::to_string(b) + "," + std::to_string(c) +
+                 "," + std::to_string(d) + "," + std::to_string(e) + ") ";
+        if (kill) {
+            throw Killed{};
+        }
+        return entry3;
+    }
+    int PickerEntry8() override {
+        calls += "8 ";
+        return entry8;
+    }
+    void UnbindPicker() override { calls += "unbind"; }
+    bool ChooseConnection(const std::vector<DualString>& names, size_t& choice) override {
+        calls += "dialog(" + std::to_string(names.size()) + ") ";
+        choice = answer.value_or(0);
+        return answer.has_value();
+    }
+    int32_t SyncMessages() override {
+        calls += "sync ";
+        during = device->Compact();
+        return 0x40;
+    }
+};
+
+class MemoryStore : public SnapshotStore {
+public:
+    std::optional<std::string> text;
+    bool Load(std::string& out) override {
+        out = text.value_or("");
+        return text.has_value();
+    }
+    bool Save(const std::string& in) override {
+        text = in;
+        return true;
+    }
+    bool Remove() override {
+        text.reset();
+        return true;
+    }
+};
+
+// Internet (0): a enabled, b off, "ActiveSync" at 2; work (1): w off, x enabled.
+const std::vector<Conn> kPlain = {
+    {u"a", 1, 0}, {u"b", 0, 0}, {u"ActiveSync", 2, 0}, {u"w", 0, 1}, {u"x", 1, 1}};
+// Both destinations with their own proxy entry and two enabled connections in the first.
+const std::vector<Conn> kRich = {
+    {u"a", 1, 0}, {u"b", 1, 0}, {u"w", 0, 1}, {u"x", 1, 1}, {u"y", 0, 2}};
+
+struct Outcome {
+    int32_t result;
+    std::string calls;
+    std::u16string during;
+    std::u16string after;
+    bool pending;  // a snapshot left behind
+};
+
+struct Scenario {
+    std::vector<Conn> conns = kPlain;
+    std::vector<Proxy> proxies = {{0, u"p0"}};
+    const char16_t* connectName = u"w";
+    std::optional<size_t> answer;
+    int entry3 = 1;
+    int entry8 = 1;
+    bool picker = true;
+};
+
+Outcome RunOnce(Device& device, const Scenario& s, MemoryStore& store, bool kill = false) {
+    FakeDevice fake;
+    fake.picker = s.picker;
+    fake.entry3 = s.entry3;
+    fake.entry8 = s.entry8;
+    fake.answer = s.answer;
+    fake.kill = kill;
+    fake.device = &device;
+    SendReceivePlatform platform{fake, device, device, store};
+    std::vector<DualString> choiceList;
+    Outcome run{};
+    try {
+        run.result = RunSendReceive(platform, s.connectName, choiceList);
+    } catch (const Killed&) {
+        run.result = -1;
+    }
+    run.calls = fake.calls;
+    run.during = fake.during;
+    run.after = device.Compact();
+    run.pending = store.text.has_value();
+    return run;
+}
+
+struct FlowRow {
+    const char* title;
+    Scenario scenario;
+    int32_t result;
+    const char* calls;
+    const char16_t* during;  // empty: no sync
+};
+
+class Flow : public ::testing::TestWithParam<FlowRow> {};
+
+TEST_P(Flow, RunsItsStepsAndPutsTheRegistryBack) {
+    const FlowRow& row = GetParam();
+    Device device(row.scenario.conns, row.scenario.proxies);
+    const std::string before = device.Dump();
+    MemoryStore store;
+    Outcome run = RunOnce(device, row.scenario, store);
+    EXPECT_EQ(run.result, row.result);
+    EXPECT_EQ(run.calls, row.calls);
+    EXPECT_EQ(run.during, row.during);
+    EXPECT_EQ(device.Dump(), before);
+    EXPECT_FALSE(run.pending);
+    EXPECT_EQ(device.OpenHandles(), 0u);
+    EXPECT_EQ(device.badAccess, 0);
+}
+
+const char16_t kSwitchedToW[] = u"proxy:会社(p0) a=1 ActiveSync=2 b=0 w=1 x=0 ";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Flow,
+    ::testing::Values(
+        FlowRow{"by_name", {}, 0x40, "bind 3(0,1,3000,0,0) 8 sync unbind", kSwitchedToW},
+        FlowRow{"name_differs_in_case",
+                {.connectName = u"W", .answer = 3},
+                0x40,
+                "bind dialog(5) 3(0,1,3000,0,0) 8 sync unbind",
+                kSwitchedToW},
+        FlowRow{"unknown_name_dialog_cancelled",
+                {.connectName = u"zz"},
+                0,
+                "bind dialog(5) unbind",
+                u""},
+        FlowRow{"dialog_picks_activesync",
+                {.connectName = u"", .answer = 1},
+                0x40,
+                "bind dialog(5) 3(0,1,3000,0,0) 8 sync unbind",
+                u"proxy:インターネット(p0) a=0 ActiveSync=1 b=0 w=0 x=1 "},
+        FlowRow{"entry3_refuses", {.entry3 = 2}, 0, "bind 3(0,1,3000,0,0) unbind", u""},
+        FlowRow{"entry8_refuses", {.entry8 = 0}, 0, "bind 3(0,1,3000,0,0) 8 unbind", u""},
+        FlowRow{"no_picker", {.picker = false}, 0, "bind ", u""},
+        FlowRow{"no_proxy_anywhere", {.proxies = {}}, 0, "bind unbind", u""},
+        FlowRow{"empty_catalogue", {.conns = {}}, 0, "bind unbind", u""},
+        FlowRow{"rich_to_the_later_proxy",
+                {.conns = kRich, .proxies = {{0, u"p0"}, {1, u"p1"}}, .connectName = u"w"},
+                0x40,
+                "bind 3(0,1,3000,0,0) 8 sync unbind",
+                u"proxy:会社(p1) a=1 b=1 w=1 x=0 y=0 "}),
+    [](const auto& info) { return std::string(info.param.title); });
+
+// Every write of the switch and of the restore failing in turn, once or for good: the
+// command still leaves the registry as it found it, or its snapshot for the next start.
+TEST(FlowWriteFailures, EveryWriteFailingOnceOrForGood) {
+    for (const auto& [conns, proxies] :
+         {std::pair{kPlain, std::vector<Proxy>{{0, u"p0"}}},
+          std::pair{kRich, std::vector<Proxy>{{0, u"p0"}, {1, nullptr}}}}) {
+        Scenario scenario{.conns = conns, .proxies = proxies};
+        Device clean(conns, proxies);
+        MemoryStore store;
+        RunOnce(clean, scenario, store);
+        ASSERT_GT(clean.writes, 4);
+        for (int n = 1; n <= clean.writes; ++n) {
+            for (bool onward : {false, true}) {
+                SCOPED_TRACE(testing::Message() << "write " << n << (onward ? " onward" : ""));
+                Device device(conns, proxies);
+                const std::string before = device.Dump();
+                device.failWrite = n;
+                device.failOnward = onward;
+                Outcome run = RunOnce(device, scenario, store);
+                if (!onward) {
+                    EXPECT_FALSE(run.pending);
+                    EXPECT_EQ(device.Dump(), before);
+                }
+                device.failWrite = 0;
+                EXPECT_TRUE(RecoverRouting(store, device));
+                EXPECT_FALSE(store.text.has_value());
+                EXPECT_EQ(device.Dump(), before);
+            }
+        }
+    }
+}
+
+// The process dies after the switch: the next command puts the routing back before it
+// does anything else, even one that ends at once.
+TEST(FlowKilled, NextCommandRestoresFirst) {
+    Scenario scenario{.conns = kRich, .proxies = {{0, u"p0"}, {1, u"p1"}}};
+    Device device(scenario.conns, scenario.proxies);
+    const std::string before = device.Dump();
+    MemoryStore store;
+    Outcome killed = RunOnce(device, scenario, store, true);
+    EXPECT_EQ(killed.after, u"proxy:会社(p1) a=1 b=1 w=1 x=0 y=0 ");
+    EXPECT_TRUE(killed.pending);
+    Outcome next = RunOnce(device, {.picker = false}, store);
+    EXPECT_EQ(next.calls, "bind ");
+    EXPECT_FALSE(next.pending);
+    EXPECT_EQ(device.Dump(), before);
+}
+
+}  // namespace
+}  // namespace pelmora
