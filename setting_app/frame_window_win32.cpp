@@ -240,8 +240,11 @@ int SettingsApplication::Run(HINSTANCE module, HINSTANCE previous, LPWSTR comman
     }
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0)) {
-        if (accelerators != nullptr &&
-            TranslateAcceleratorW(message.hwnd, accelerators, &message)) {
+        // The command goes to the top-level window: sent to the focused control (the
+        // message's own window) it would be lost, and Ctrl+Q or Ctrl+A would do nothing.
+        HWND target = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+        if (accelerators != nullptr && target != nullptr &&
+            TranslateAcceleratorW(target, accelerators, &message)) {
             continue;
         }
         TranslateMessage(&message);

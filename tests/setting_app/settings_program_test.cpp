@@ -61,8 +61,34 @@ void PickCancelFromMenu(const SettingsProgram& program) {
     PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
 }
 
+// Two destinations: "GPRS2" of the first is listed before "GPRS" of the second.
+const wchar_t kConnections[] =
+    L"Comm\\ConnMgr\\Providers\\{7C4B7A38-5FF7-4bc1-80F6-5DA7870BB1AA}\\Connections";
+const wchar_t kWork[] = L"{A1182988-0D73-439E-87AD-2A5B369F808B}";
+const wchar_t kInternet[] = L"{436EF144-B4FB-4863-A041-8F905A62C572}";
+
+void AddConnection(const std::wstring& name, const wchar_t* destination) {
+    const std::wstring key = std::wstring(kConnections) + L"\\" + name;
+    const DWORD enabled = 1;
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"Enabled", REG_DWORD, &enabled, 4);
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"DestId", REG_SZ, destination,
+                    static_cast<DWORD>((lstrlenW(destination) + 1) * sizeof(wchar_t)));
+}
+
 class SettingsProgramTest : public ::testing::Test {
 protected:
+    void SetUp() override {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kConnections);
+        AddConnection(L"GPRS2", kWork);
+        AddConnection(L"GPRS", kInternet);
+        AddConnection(L"ダイヤルアップ", kInternet);
+        ASSERT_TRUE(testing_support::WriteBytes(
+            profile_.Path(u"destinations.txt"),
+            "{A1182988-0D73-439E-87AD-2A5B369F808B}|会社\r\n"
+            "{436EF144-B4FB-4863-A041-8F905A62C572}|インターネット\r\n"));
+    }
+    void TearDown() override { RegDeleteTreeW(HKEY_LOCAL_MACHINE, kConnections); }
+
     testing_support::TestDeviceProfile profile_{kStores};
     testing_support::ScratchDir dir_;
 };
@@ -72,8 +98,8 @@ TEST_F(SettingsProgramTest, FreshStartShowsNoAutomaticChoiceAndOkWritesTheAccoun
     ASSERT_NE(program.Window(), nullptr);
     EXPECT_EQ(ChoiceOf(program, IDC_ACCOUNT_CHECK, IDC_ACCOUNT_LIST), (Choice{false, false, 0}));
     EXPECT_EQ(SendMessageW(program.Item(IDC_ACCOUNT_LIST), CB_GETCOUNT, 0, 0), 3);
-    EXPECT_FALSE(Checked(program.Item(IDC_CONNECT_CHECK)));
-    EXPECT_FALSE(IsWindowEnabled(program.Item(IDC_CONNECT_LIST)));
+    EXPECT_EQ(ChoiceOf(program, IDC_CONNECT_CHECK, IDC_CONNECT_LIST), (Choice{false, false, 0}));
+    EXPECT_EQ(SendMessageW(program.Item(IDC_CONNECT_LIST), CB_GETCOUNT, 0, 0), 3);
     // The box enables its list and disables it again; the selection stays.
     SendMessageW(program.Item(IDC_ACCOUNT_CHECK), BM_CLICK, 0, 0);
     SendMessageW(program.Item(IDC_ACCOUNT_LIST), CB_SETCURSEL, 2, 0);
@@ -88,7 +114,8 @@ TEST_F(SettingsProgramTest, FreshStartShowsNoAutomaticChoiceAndOkWritesTheAccoun
               "RESALLCC=FALSE\r\nQUATE=FALSE\r\n");
 }
 
-// Only "OK" and Ctrl+Q write the file; every other way out leaves it as it was.
+// Only "OK" and Ctrl+Q write the file; every other way out leaves it as it was. The keys
+// work while a page control has the focus, as it has from the start.
 TEST_F(SettingsProgramTest, SavesOnlyWhenConfirmed) {
     const std::string saved = "[Pelmora]\r\nRESACCOUNTINDEX=1\r\n";
     const struct {
@@ -121,6 +148,38 @@ TEST_F(SettingsProgramTest, SavesOnlyWhenConfirmed) {
     }
 }
 
+// A saved name selects the item equal to it, not an earlier one that merely begins with
+// it; only without an equal item does the first item beginning with it (any case) or item
+// 0 come up. "OK" then writes back what the page shows.
+TEST_F(SettingsProgramTest, SavedConnectionSelectsItsOwnItem) {
+    const struct {
+        const char* saved;  // CONNECTNAME as the file holds it
+        LRESULT selection;
+        const char* written;
+    } cases[] = {
+        {"R1BSUw==", 1, "R1BSUw=="},                  // GPRS, after GPRS2
+        {"R1BSUzI=", 0, "R1BSUzI="},                  // GPRS2
+        {"Z3Bycw==", 0, "R1BSUzI="},                  // gprs: GPRS2 begins with it
+        {"g1+DQ4OEg4s=", 2, "g1+DQ4OEg4uDQYNig3Y="},  // ダイヤル: ダイヤルアップ
+        {"gsiCtQ==", 0, "R1BSUzI="},                  // なし: no such connection
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.saved);
+        ASSERT_TRUE(testing_support::WriteBytes(
+            dir_.Path(u"Pelmora.ini"),
+            std::string("[Pelmora]\r\nCONNECTNAME=") + c.saved + "\r\n"));
+        SettingsProgram program(dir_.Folder());
+        ASSERT_NE(program.Window(), nullptr);
+        EXPECT_EQ(ChoiceOf(program, IDC_CONNECT_CHECK, IDC_CONNECT_LIST),
+                  (Choice{true, true, c.selection}));
+        PressSoftKey(program, L"OK");
+        EXPECT_EQ(program.WaitForExit(), 0u);
+        EXPECT_EQ(FileIn(dir_), std::string("[Pelmora]\r\nCONNECTNAME=") + c.written +
+                                    "\r\nPRIOFROM=FALSE\r\nRESALL=FALSE\r\nRESALLCC=FALSE\r\n"
+                                    "QUATE=FALSE\r\n");
+    }
+}
+
 TEST_F(SettingsProgramTest, SecondStartBringsTheFirstWindowForward) {
     SettingsProgram program(dir_.Folder());
     ASSERT_NE(program.Window(), nullptr);
@@ -138,6 +197,10 @@ TEST_F(SettingsProgramTest, SecondStartBringsTheFirstWindowForward) {
 TEST_F(SettingsProgramTest, TabWalksThePageAndAroundAgain) {
     SettingsProgram program(dir_.Folder());
     ASSERT_NE(program.Window(), nullptr);
+    // Disabled controls cannot take the focus: both lists are enabled first, and the
+    // last click leaves the focus on the first box.
+    SendMessageW(program.Item(IDC_ACCOUNT_CHECK), BM_CLICK, 0, 0);
+    SendMessageW(program.Item(IDC_CONNECT_CHECK), BM_CLICK, 0, 0);
     const int walk[] = {IDC_CONNECT_CHECK, IDC_CONNECT_LIST, IDC_ACCOUNT_CHECK, IDC_ACCOUNT_LIST,
                         IDC_CONNECT_CHECK};
     for (int id : walk) {
