@@ -22,6 +22,9 @@ bool SettingsWindow::Create(HINSTANCE module, const DualString& className, const
     }
     // After a failed load the page shows the defaults.
     CopyRecordToPage(window, record);
+    // The window was shortened above the menu bar without a repaint; draw it whole once,
+    // with its page.
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     return true;
 }
 
