@@ -116,6 +116,16 @@ TEST(SettingResources, DialogTemplatesHoldThePagesControls) {
             }
         }
         ASSERT_EQ(parsed.items.size(), rows.size());
+        // Cut anywhere, the template keeps a leading part of its items.
+        for (size_t n = 0; n < bytes.size(); ++n) {
+            const std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + n);
+            DialogTemplate part;
+            ParseDialogTemplate(cut.data(), n, part);
+            ASSERT_LE(part.items.size(), parsed.items.size()) << n;
+            for (size_t i = 0; i < part.items.size(); ++i) {
+                EXPECT_EQ(part.items[i].title, parsed.items[i].title) << n;
+            }
+        }
         for (size_t i = 0; i < rows.size(); ++i) {
             const DialogItem& item = parsed.items[i];
             const ItemRow& row = *rows[i];
