@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/wide.h"
+#include "tests/support/screen_bitmap_win32.h"
 #include "tests/support/test_files.h"
 
 namespace pelmora::testing_support {
@@ -139,40 +140,14 @@ void TypeControlKey(HWND foreground, WORD key) {
 }
 
 bool SaveScreen(const std::u16string& path, const RECT& area) {
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
-    BITMAPINFOHEADER info = {};
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;  // bottom-up, as BMP files store rows
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    const DWORD bitsSize = static_cast<DWORD>(((width * 3 + 3) & ~3) * height);
     HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    void* bits = nullptr;
-    GdiObject bitmap(CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
-                                      &bits, nullptr, 0));
     bool copied = false;
-    if (memory != nullptr && bitmap) {
-        HGDIOBJ old = SelectObject(memory, bitmap.Get());
-        copied = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != 0;
-        GdiFlush();
-        SelectObject(memory, old);
-    }
-    std::string file;
-    if (copied) {
-        BITMAPFILEHEADER head = {0x4D42, static_cast<DWORD>(sizeof head + sizeof info + bitsSize),
-                                 0, 0, sizeof head + sizeof info};  // "BM"
-        file.append(reinterpret_cast<const char*>(&head), sizeof head)
-            .append(reinterpret_cast<const char*>(&info), sizeof info)
-            .append(static_cast<const char*>(bits), bitsSize);
-    }
-    if (memory != nullptr) {
-        DeleteDC(memory);
-    }
+    const bool saved = SaveScreenPicture(path, area, [&](HDC memory) {
+        copied = BitBlt(memory, 0, 0, area.right - area.left, area.bottom - area.top, screen,
+                        area.left, area.top, SRCCOPY) != 0;
+    });
     ReleaseDC(nullptr, screen);
-    return copied && WriteBytes(path, file);
+    return saved && copied;
 }
 
 }  // namespace pelmora::testing_support
