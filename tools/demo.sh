@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The main job on the bundled sample device: Pelmora is installed on the emulated handheld,
 # the emulated Inbox replies with "アカウントを指定して返信" to each sample message, and each
-# compose request is printed as the compose window receives it.
+# compose request is printed as the compose window receives it; then the list view runs
+# "接続を指定して送受信" over a connection of the other destination network, and the
+# Connection Manager's routing is printed before, during (as the sync saw it) and after.
 #
 # Usage: demo.sh WIN32_BUILD_DIR [--interactive]
 #   (default)      headless: the settings choose the account, so no dialog is needed
@@ -57,20 +59,30 @@ trap '"$session" stop "$root"' EXIT
 
 drive_c="$root/prefix/drive_c"
 install_dir="$drive_c/Program Files/Pelmora"
+sample="$top/device/profiles/sample"
+
+# The device's Connection Manager configuration, as the sample profile's connmgr.reg has it
+# (kept in UTF-8; regedit takes UTF-16 with a byte-order mark).
+say "importing the sample device's Connection Manager keys (connmgr.reg)"
+"$run" "$root" reg delete 'HKLM\Comm\ConnMgr' /f >/dev/null 2>&1 || true
+{ printf '\377\376'; iconv -f UTF-8 -t UTF-16LE "$sample/connmgr.reg"; } >"$root/connmgr.reg"
+"$run" "$root" regedit /S "$(winpath "$root/connmgr.reg")"
 
 # Pelmora installed where the handheld keeps it, and registered with the Inbox.
 say "installing Pelmora.dll in \\Program Files\\Pelmora and registering it"
 mkdir -p "$install_dir"
+rm -f "$install_dir/Pelmora.routing"
 cp "$dll" "$install_dir/Pelmora.dll"
 [ -f "$setting" ] && cp "$setting" "$install_dir/PelmoraSetting.exe"
 # Paths without a drive name the device's root, C:.
 ( cd "$drive_c" && "$run" "$root" regsvr32 /s 'C:\Program Files\Pelmora\Pelmora.dll' )
 
 # The settings the settings program would write: quote with ">", sign as 山田 太郎, and
-# (headless) reply from the second account, 携帯メール, without asking.
+# (headless) reply from the second account, 携帯メール, and send/receive over 社内無線LAN
+# without asking.
 {
     printf '[Pelmora]\r\n'
-    [ "$interactive" = 1 ] || printf 'RESACCOUNTINDEX=1\r\n'
+    [ "$interactive" = 1 ] || printf 'RESACCOUNTINDEX=1\r\nCONNECTNAME=%s\r\n' "$(b64 '社内無線LAN')"
     printf 'PRIOFROM=FALSE\r\nRESALL=FALSE\r\nRESALLCC=FALSE\r\nQUATE=TRUE\r\n'
     printf 'QUATESTRING=%s\r\nSIGNATURE=%s\r\n' "$(b64 '>')" "$(b64 '山田 太郎')"
 } >"$install_dir/Pelmora.ini"
@@ -84,7 +96,7 @@ fi
 profile="$win32/demo/profile"
 rm -rf "$profile"
 mkdir -p "$(dirname "$profile")"
-cp -r "$top/device/profiles/sample" "$profile"
+cp -r "$sample" "$profile"
 rm -f "$profile/outbox.jsonl" "$profile/live.jsonl"
 wprofile=$(winpath "$profile")
 journal="$profile/outbox.jsonl"
@@ -153,10 +165,77 @@ for entry in "${messages[@]}"; do
     [ "$status" = 0x00000000 ] || failed=1
     print_requests $((before + 1))
 done
+
+# The Connection Manager's routing in one line: the destination carrying the HTTP proxy
+# entry (with its proxy), then every connection's "Enabled" value. Reads the sync record's
+# routing (JSON) or, with --registry, a registry export of HKLM\Comm\ConnMgr.
+routing() {
+    python3 - "$profile/destinations.txt" "$@" <<'PY'
+import json, re, sys
+names = {}
+with open(sys.argv[1], encoding="utf-8") as f:
+    for line in f.read().splitlines():
+        if line and not line.startswith("#") and "|" in line:
+            guid, desc = line.split("|")[:2]
+            names[guid.strip()] = desc
+connections, proxies = {}, []
+if sys.argv[2] == "--registry":
+    with open(sys.argv[3], encoding="utf-16") as f:
+        key = None
+        for line in f.read().splitlines():
+            m = re.match(r"\[(.*)\]$", line)
+            if m:
+                key = m.group(1)
+                continue
+            m = re.match(r'"(\w+)"=(?:dword:([0-9a-f]{8})|"(.*)")$', line)
+            if not m or key is None:
+                continue
+            leaf = key.rsplit("\\", 1)[-1]
+            if "\\Connections\\" in key and m.group(1) == "Enabled":
+                connections[leaf] = int(m.group(2), 16) if m.group(2) else None
+            elif leaf.startswith("HTTP-") and m.group(1) == "Proxy":
+                proxies.append((leaf[5:], m.group(3)))
+else:
+    record = json.loads(sys.argv[2])["routing"]
+    connections = {c["name"]: c["enabled"] for c in record["connections"]}
+    proxies = [(p["destination"], p["proxy"]) for p in record["proxies"]]
+carried = ", ".join("%s (%s)" % (names.get(d, d), p) for d, p in proxies) or "none"
+enabled = " ".join("%s=%s" % (n, connections[n]) for n in sorted(connections))
+print("proxy entry on %s | %s" % (carried, enabled))
+PY
+}
+registry_routing() {
+    "$run" "$root" reg export 'HKLM\Comm\ConnMgr' "$(winpath "$root/connmgr-now.reg")" /y \
+        >/dev/null 2>&1
+    routing --registry "$root/connmgr-now.reg"
+}
+
+echo
+echo "--- 接続を指定して送受信 in the list view, over 社内無線LAN (CONNECTNAME)"
+first_message=${messages[0]#* }
+before_routing=$(registry_routing)
+before=$(journal_lines)
+output=$(inbox_run --view list --store "${messages[0]%% *}" --message "${first_message%% *}" \
+    --item 接続を指定して送受信 | tr -d '\r')
+status=$(printf '%s\n' "$output" | sed -n 's/^status //p')
+echo "  接続を指定して送受信 -> status ${status:-none}"
+[ "$status" = 0x00000000 ] || failed=1
+sync_record=$(tail -n +"$((before + 1))" "$journal" | grep '"MailSyncMessages"' | tail -1 || true)
+echo "routing before: $before_routing"
+if [ -n "$sync_record" ]; then
+    echo "routing during: $(routing "$sync_record")"
+else
+    echo "routing during: (no sync)"
+    failed=1
+fi
+echo "routing after:  $(registry_routing)"
+[ -f "$install_dir/Pelmora.routing" ] && failed=1
+
 echo
 if [ "$failed" = 0 ]; then
     echo "Replied to ${#messages[@]} messages; the compose requests above are what the compose window received."
+    echo "Sent and received over 社内無線LAN; the routing is back as it was."
 else
-    echo "Some replies did not succeed (see the statuses above)." >&2
+    echo "Some commands did not succeed (see the statuses above)." >&2
     exit 1
 fi

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # PelmoraSetting.exe on the emulated device, on your display: installed in
 # \Program Files\Pelmora next to the settings file that the extension reads, with the sample
-# device's accounts and two Connection Manager destinations. When the program closes, the
-# settings file is printed as it stands.
+# device's accounts and Connection Manager. When the program closes, the settings file is
+# printed as it stands.
 #
 # Usage: settings.sh WIN32_BUILD_DIR   (needs a display: DISPLAY)
 set -euo pipefail
@@ -30,22 +30,16 @@ install_dir="$drive_c/Program Files/Pelmora"
 mkdir -p "$install_dir"
 cp "$setting" "$install_dir/PelmoraSetting.exe"
 
-# The sample device's message stores are the accounts; its Connection Manager gets two
-# destinations with a connection each.
+# The sample device: its message stores are the accounts, its Connection Manager's
+# connections (connmgr.reg, imported as regedit reads it: UTF-16 with a byte order mark)
+# the connections.
 profile="$win32/settings-device/profile"
 rm -rf "$profile"
 mkdir -p "$(dirname "$profile")"
 cp -r "$top/device/profiles/sample" "$profile"
-internet='{436EF144-B4FB-4863-A041-8F905A62C572}'
-work='{A1182988-0D73-439E-87AD-2A5B369F808B}'
-printf '%s|インターネット\r\n%s|会社\r\n' "$internet" "$work" >"$profile/destinations.txt"
-connections='HKLM\Comm\ConnMgr\Providers\{7C4B7A38-5FF7-4bc1-80F6-5DA7870BB1AA}\Connections'
-add_connection() {
-    "$run" "$root" reg add "$connections\\$1" /v Enabled /t REG_DWORD /d 1 /f >/dev/null
-    "$run" "$root" reg add "$connections\\$1" /v DestId /t REG_SZ /d "$2" /f >/dev/null
-}
-add_connection GPRS "$internet"
-add_connection 'ダイヤルアップ' "$work"
+"$run" "$root" reg delete 'HKLM\Comm\ConnMgr' /f >/dev/null 2>&1 || true
+{ printf '\377\376'; iconv -f UTF-8 -t UTF-16LE "$profile/connmgr.reg"; } >"$root/connmgr.reg"
+"$run" "$root" regedit /S "$(winpath "$root/connmgr.reg")"
 
 say "opening PelmoraSetting on $DISPLAY: \"OK\" (or Ctrl+Q) saves, \"メニュー\" > \"キャンセル\" (or Ctrl+A) does not"
 ( cd "$drive_c" && PELMORA_DEVICE_PROFILE=$(winpath "$profile") \

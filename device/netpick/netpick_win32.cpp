@@ -110,13 +110,15 @@ extern "C" void WINAPI DeleteObjectNetpick(NETPICK_OBJECT* object) {
 // The profile can leave the library out; loads and explicit frees are journalled so that a
 // test sees the library bound and let go exactly once.
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    static bool loaded = false;  // a refused load is detached at once; not a free
     if (reason == DLL_PROCESS_ATTACH) {
         std::u16string folder;
         if (ProfileFaults(folder).netpickMissing) {
             return FALSE;
         }
+        loaded = true;
         JournalCall("NetpickLoad");
-    } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+    } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr && loaded) {
         JournalCall("NetpickFree");
     }
     return TRUE;

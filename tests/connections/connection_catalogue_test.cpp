@@ -47,7 +47,7 @@ class Build : public ::testing::TestWithParam<BuildRow> {};
 TEST_P(Build, ListsConnectionsAndRouting) {
     const BuildRow& row = GetParam();
     Device device(row.conns, row.proxies);
-    ConnectionCatalogue catalogue(device, device);
+    ConnectionCatalogue catalogue(device, device.Registry());
     EXPECT_EQ(Joined(catalogue.ConnectionNames()), row.names);
     EXPECT_EQ(Routing(catalogue), row.routing);
     EXPECT_EQ(catalogue.ProxyTemplate().proxy.Wide(), row.proxyTemplate);
@@ -104,22 +104,50 @@ INSTANTIATE_TEST_SUITE_P(
         BuildRow{"destination_without_own", {{u"a", 1, 1}}, {{0, u"p0"}}, u"a", u"-", u""}),
     [](const auto& info) { return std::string(info.param.title); });
 
-// Values of unexpected type or size are read within their bounds.
-TEST(BuildOddValues, ReadWithinBounds) {
+// Values of unexpected type or size are read within their bounds, and a switch rewrites
+// "Enabled" with the type and size it had.
+TEST(BuildOddValues, ReadWithinBoundsWrittenAsFound) {
     Device device({{u"a", 0, 0}, {u"b", 0, 0}}, {{0, u"p0"}});
     std::u16string a = std::u16string(kConnectionsKeyPath) + u"\\a";
     std::u16string b = std::u16string(kConnectionsKeyPath) + u"\\b";
-    device.PutValue(a, u"Enabled", kRegistryString, {1, 0});                        // 2 bytes
+    device.PutValue(a, u"Enabled", kRegistryString, {2, 0});                        // 2 bytes
     device.PutValue(a, u"DestId", kRegistryString, Bytes(IdText(0), false));        // no NUL
     device.PutValue(b, u"Enabled", kRegistryBinary, std::vector<uint8_t>(300, 1));  // too large
     std::u16string proxy(512, u'x');
     device.PutValue(std::u16string(kProxyKeyPrefix) + IdText(0), u"Proxy", kRegistryString,
                     Bytes(proxy, false));
-    ConnectionCatalogue catalogue(device, device);
+    ConnectionCatalogue catalogue(device, device.Registry());
     EXPECT_EQ(Joined(catalogue.ConnectionNames()), u"a");
-    EXPECT_EQ(Routing(catalogue), u"インターネット/a");
+    EXPECT_EQ(Routing(catalogue), u"-");
     EXPECT_EQ(catalogue.ProxyTemplate().proxy.Wide(), proxy);
+
+    EXPECT_TRUE(catalogue.SelectConnection(DualString(), u"a"));
+    OpenRegistryKey key(device.Registry());
+    ASSERT_TRUE(key.Open(a.c_str(), kKeyRead));
+    uint8_t data[8] = {};
+    uint32_t type = 0, size = sizeof data;
+    ASSERT_EQ(device.Registry().QueryValue(key.Get(), u"Enabled", &type, data, &size), kRegistryOk);
+    EXPECT_EQ(type, kRegistryString);
+    EXPECT_EQ(std::vector<uint8_t>(data, data + size), (std::vector<uint8_t>{1, 0}));
 }
+
+#ifdef _WIN32
+// The portable form of the identifier text is the platform's, digit for digit.
+TEST(GuidText, MatchesThePlatform) {
+    DeviceConnectionManager platform;
+    for (const DestinationGuid& guid :
+         {DestinationGuid{0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}},
+          DestinationGuid{
+              0x0A1B2C3Du, 0x00EF, 0xF00D, {0x01, 0xAB, 0, 0x10, 0xFF, 0x7E, 0x80, 0x09}},
+          DestinationGuid{0xFFFFFFFFu, 0xFFFF, 0xFFFF, {255, 255, 255, 255, 255, 255, 255, 255}}}) {
+        char16_t mine[64], theirs[64];
+        EXPECT_EQ(FormatGuidText(guid, mine, 64), platform.GuidText(guid, theirs, 64));
+        EXPECT_EQ(std::u16string(mine), std::u16string(theirs));
+        EXPECT_EQ(platform.GuidText(guid, theirs, 38), 0);
+        EXPECT_EQ(FormatGuidText(guid, mine, 38), 0);
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace pelmora

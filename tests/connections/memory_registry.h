@@ -1,5 +1,5 @@
-// An in-memory Connection Manager for the catalogue's rules: destinations, a registry that
-// checks the access each handle was opened with, and a write that can be made to fail.
+// An in-memory Connection Manager for the catalogue's rules: destinations and a registry
+// that checks the access each handle was opened with.
 #pragma once
 
 #include <algorithm>
@@ -39,9 +39,6 @@ public:
     };
     std::map<std::u16string, Key> keys;
     std::vector<DestinationInfo> destinations;
-    int failWrite = 0;        // the N-th write fails (0: none)
-    bool failOnward = false;  // and every write after it
-    int writes = 0;
 
     // Fixture building.
     void PutValue(const std::u16string& path, const std::u16string& name, uint32_t type,
@@ -54,22 +51,6 @@ public:
         } else {
             k.values.push_back({name, type, std::move(data)});
         }
-    }
-
-    // The whole registry as text, for exact before/after comparisons.
-    std::string Dump() const {
-        std::string out;
-        for (const auto& [folded, key] : keys) {
-            out += ToMultibyte(key.path) + "\n";
-            for (const MemoryValue& v : key.values) {
-                out += "  " + ToMultibyte(v.name) + " " + std::to_string(v.type) + ":";
-                for (uint8_t b : v.data) {
-                    out += " " + std::to_string(b);
-                }
-                out += "\n";
-            }
-        }
-        return out;
     }
 
     bool EnumDestination(uint32_t index, DestinationInfo& info) override {
@@ -91,15 +72,9 @@ public:
         return Hand(it->second.path, access, key);
     }
     long CreateKey(const char16_t* path, uint32_t access, RegistryKeyHandle* key) override {
-        if (!Write()) {
-            return kRegistryAccessDenied;
-        }
         return Hand(Ensure(path).path, access, key);
     }
     long DeleteKey(const char16_t* path) override {
-        if (!Write()) {
-            return kRegistryAccessDenied;
-        }
         std::u16string folded = Folded(path);
         auto it = keys.find(folded);
         if (it == keys.end()) {
@@ -120,71 +95,56 @@ public:
         }
         handles_.erase(it);
     }
+    // Each operation needs its right in the mask the handle was opened with.
     long SubkeyCount(RegistryKeyHandle key, uint32_t* count) override {
-        const Open* h = Check(key, 0x1);
-        if (h == nullptr) {
-            return kRegistryAccessDenied;
-        }
-        *count = static_cast<uint32_t>(Children(h->path).size());
-        return kRegistryOk;
+        Key* k = Check(key, 0x1);
+        *count = k != nullptr ? static_cast<uint32_t>(Children(k->path).size()) : 0;
+        return k != nullptr ? kRegistryOk : kRegistryAccessDenied;
     }
     long EnumKey(RegistryKeyHandle key, uint32_t index, char16_t* name, uint32_t* chars) override {
-        const Open* h = Check(key, 0x8);
-        if (h == nullptr) {
-            return kRegistryAccessDenied;
+        Key* k = Check(key, 0x8);
+        std::vector<std::u16string> children;
+        if (k != nullptr) {
+            children = Children(k->path);
         }
-        std::vector<std::u16string> children = Children(h->path);
-        if (index >= children.size()) {
-            return kRegistryNoMoreItems;
-        }
-        return CopyName(children[index], name, chars);
+        return k == nullptr               ? kRegistryAccessDenied
+               : index >= children.size() ? kRegistryNoMoreItems
+                                          : CopyName(children[index], name, chars);
     }
     long EnumValue(RegistryKeyHandle key, uint32_t index, char16_t* name, uint32_t* nameChars,
                    uint32_t* type, uint8_t* data, uint32_t* size) override {
-        const Open* h = Check(key, 0x1);
-        if (h == nullptr) {
-            return kRegistryAccessDenied;
+        Key* k = Check(key, 0x1);
+        if (k == nullptr || index >= k->values.size()) {
+            return k == nullptr ? kRegistryAccessDenied : kRegistryNoMoreItems;
         }
-        const Key& k = keys.at(Folded(h->path));
-        if (index >= k.values.size()) {
-            return kRegistryNoMoreItems;
-        }
-        const MemoryValue& v = k.values[index];
-        long status = CopyName(v.name, name, nameChars);
-        return status != kRegistryOk ? status : CopyData(v, type, data, size);
+        long status = CopyName(k->values[index].name, name, nameChars);
+        return status != kRegistryOk ? status : CopyData(k->values[index], type, data, size);
     }
     long QueryValue(RegistryKeyHandle key, const char16_t* name, uint32_t* type, uint8_t* data,
                     uint32_t* size) override {
-        const Open* h = Check(key, 0x1);
-        if (h == nullptr) {
-            return kRegistryAccessDenied;
-        }
-        const MemoryValue* v = Find(keys.at(Folded(h->path)), name);
-        return v == nullptr ? kRegistryNotFound : CopyData(*v, type, data, size);
+        Key* k = Check(key, 0x1);
+        MemoryValue* v = k != nullptr ? Find(*k, name) : nullptr;
+        return k == nullptr   ? kRegistryAccessDenied
+               : v == nullptr ? kRegistryNotFound
+                              : CopyData(*v, type, data, size);
     }
     long SetValue(RegistryKeyHandle key, const char16_t* name, uint32_t type, const uint8_t* data,
                   uint32_t size) override {
-        const Open* h = Check(key, 0x2);
-        if (h == nullptr || !Write()) {
-            return kRegistryAccessDenied;
+        Key* k = Check(key, 0x2);
+        if (k != nullptr) {
+            PutValue(k->path, name, type, std::vector<uint8_t>(data, data + size));
         }
-        PutValue(h->path, name, type, std::vector<uint8_t>(data, data + size));
-        return kRegistryOk;
+        return k != nullptr ? kRegistryOk : kRegistryAccessDenied;
     }
     long DeleteValue(RegistryKeyHandle key, const char16_t* name) override {
-        const Open* h = Check(key, 0x2);
-        if (h == nullptr || !Write()) {
-            return kRegistryAccessDenied;
+        Key* k = Check(key, 0x2);
+        MemoryValue* v = k != nullptr ? Find(*k, name) : nullptr;
+        if (v != nullptr) {
+            k->values.erase(k->values.begin() + (v - k->values.data()));
         }
-        Key& k = keys.at(Folded(h->path));
-        auto it = std::find_if(k.values.begin(), k.values.end(), [&](const MemoryValue& v) {
-            return Folded(v.name) == Folded(name);
-        });
-        if (it == k.values.end()) {
-            return kRegistryNotFound;
-        }
-        k.values.erase(it);
-        return kRegistryOk;
+        return k == nullptr   ? kRegistryAccessDenied
+               : v == nullptr ? kRegistryNotFound
+                              : kRegistryOk;
     }
 
     size_t OpenHandles() const { return handles_.size(); }
@@ -197,10 +157,6 @@ private:
     };
     static Open* Handle(RegistryKeyHandle key) { return reinterpret_cast<Open*>(key); }
 
-    bool Write() {
-        ++writes;
-        return failWrite == 0 || writes < failWrite || (writes > failWrite && !failOnward);
-    }
     // Creates the key and every missing key above it.
     Key& Ensure(const std::u16string& path) {
         for (size_t at = path.find(u'\\'); at != std::u16string::npos;
@@ -224,21 +180,15 @@ private:
         }
         return nullptr;
     }
-    static const MemoryValue* Find(const Key& k, const std::u16string& name) {
-        return Find(const_cast<Key&>(k), name);
-    }
     long Hand(const std::u16string& path, uint32_t access, RegistryKeyHandle* key) {
         handles_.push_back(std::make_unique<Open>(Open{path, access}));
         *key = reinterpret_cast<RegistryKeyHandle>(handles_.back().get());
         return kRegistryOk;
     }
-    const Open* Check(RegistryKeyHandle key, uint32_t right) {
+    Key* Check(RegistryKeyHandle key, uint32_t right) {
         const Open* h = Handle(key);
-        if ((h->access & right) == 0) {
-            ++badAccess;
-            return nullptr;
-        }
-        return h;
+        badAccess += (h->access & right) == 0 ? 1 : 0;
+        return (h->access & right) != 0 ? &keys.at(Folded(h->path)) : nullptr;
     }
     std::vector<std::u16string> Children(const std::u16string& path) const {
         std::u16string prefix = Folded(path) + u"\\";

@@ -1,11 +1,20 @@
-// A device for the connection rules: three destinations over the in-memory registry, with
-// the connections and proxy entries a case asks for.
+// A device for the connection rules: three destinations with the connections and proxy
+// entries a case asks for, in memory (native build) or in the real registry (Windows build).
 #pragma once
 
+#include <algorithm>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "tests/connections/memory_registry.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "connections/connection_manager_win32.h"
+#endif
 
 namespace pelmora {
 namespace testing_support {
@@ -56,6 +65,86 @@ struct Proxy {
     const char16_t* proxy;  // null: a key with no values
 };
 
+// A registry whose N-th write (set, delete, create) fails, once or from then on.
+class FailingRegistry : public ConnectionRegistry {
+public:
+    explicit FailingRegistry(ConnectionRegistry& inner) : inner_(inner) {}
+    int failWrite = 0;  // 0: none
+    bool failOnward = false;
+    int writes = 0;
+
+    long OpenKey(const char16_t* path, uint32_t access, RegistryKeyHandle* key) override {
+        return inner_.OpenKey(path, access, key);
+    }
+    long CreateKey(const char16_t* path, uint32_t access, RegistryKeyHandle* key) override {
+        return Write() ? inner_.CreateKey(path, access, key) : kRegistryAccessDenied;
+    }
+    long DeleteKey(const char16_t* path) override {
+        return Write() ? inner_.DeleteKey(path) : kRegistryAccessDenied;
+    }
+    void CloseKey(RegistryKeyHandle key) override { inner_.CloseKey(key); }
+    long SubkeyCount(RegistryKeyHandle key, uint32_t* count) override {
+        return inner_.SubkeyCount(key, count);
+    }
+    long EnumKey(RegistryKeyHandle key, uint32_t index, char16_t* name, uint32_t* chars) override {
+        return inner_.EnumKey(key, index, name, chars);
+    }
+    long EnumValue(RegistryKeyHandle key, uint32_t index, char16_t* name, uint32_t* nameChars,
+                   uint32_t* type, uint8_t* data, uint32_t* size) override {
+        return inner_.EnumValue(key, index, name, nameChars, type, data, size);
+    }
+    long QueryValue(RegistryKeyHandle key, const char16_t* name, uint32_t* type, uint8_t* data,
+                    uint32_t* size) override {
+        return inner_.QueryValue(key, name, type, data, size);
+    }
+    long SetValue(RegistryKeyHandle key, const char16_t* name, uint32_t type, const uint8_t* data,
+                  uint32_t size) override {
+        return Write() ? inner_.SetValue(key, name, type, data, size) : kRegistryAccessDenied;
+    }
+    long DeleteValue(RegistryKeyHandle key, const char16_t* name) override {
+        return Write() ? inner_.DeleteValue(key, name) : kRegistryAccessDenied;
+    }
+
+private:
+    bool Write() {
+        ++writes;
+        return failWrite == 0 || writes < failWrite || (writes > failWrite && !failOnward);
+    }
+    ConnectionRegistry& inner_;
+};
+
+// Everything under HKLM\Comm\ConnMgr as text: keys in enumeration order, each value with
+// its type and bytes.
+inline void DumpKey(ConnectionRegistry& registry, const std::u16string& path, std::string& out) {
+    OpenRegistryKey key(registry);
+    if (!key.Open(path.c_str(), kKeyRead)) {
+        return;
+    }
+    out += ToMultibyte(path) + "\n";
+    char16_t name[512];
+    uint8_t data[2048];
+    for (uint32_t i = 0;; ++i) {
+        uint32_t chars = 512, size = sizeof data, type = 0;
+        if (registry.EnumValue(key.Get(), i, name, &chars, &type, data, &size) != kRegistryOk) {
+            break;
+        }
+        out += "  " + ToMultibyte(std::u16string(name, chars)) + " " + std::to_string(type) + ":";
+        for (uint32_t b = 0; b < size; ++b) {
+            out += " " + std::to_string(data[b]);
+        }
+        out += "\n";
+    }
+    for (uint32_t i = 0;; ++i) {
+        uint32_t chars = 512;
+        if (registry.EnumKey(key.Get(), i, name, &chars) != kRegistryOk) {
+            break;
+        }
+        DumpKey(registry, path + u"\\" + std::u16string(name, chars), out);
+    }
+}
+
+// Three destinations and the connections and proxy entries a case asks for, kept in memory
+// and, on the Windows build, written into the device's real registry when first used.
 class Device : public MemoryConnectionManager {
 public:
     Device(const std::vector<Conn>& conns, const std::vector<Proxy>& proxies) {
@@ -76,7 +165,7 @@ public:
         }
         for (const Proxy& p : proxies) {
             std::u16string path = std::u16string(kProxyKeyPrefix) + IdText(p.dest);
-            keys[testing_support::Folded(path)].path = path;
+            keys[Folded(path)].path = path;
             if (p.proxy != nullptr) {
                 PutValue(path, u"Proxy", kRegistryString, Bytes(p.proxy));
                 PutValue(path, u"SrcId", kRegistryString, Bytes(IdText(p.dest)));
@@ -85,38 +174,81 @@ public:
         }
     }
 
+    // The registry the rules run against, with its write counter and failure switch.
+    FailingRegistry& Registry() {
+        if (!registry_) {
+#ifdef _WIN32
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Comm\\ConnMgr");
+            for (const auto& [folded, key] : keys) {
+                OpenRegistryKey k(real_);
+                k.Create(key.path.c_str(), kKeyAllAccess);
+                for (const MemoryValue& v : key.values) {
+                    real_.SetValue(k.Get(), v.name.c_str(), v.type, v.data.data(),
+                                   static_cast<uint32_t>(v.data.size()));
+                }
+            }
+            registry_ = std::make_unique<FailingRegistry>(real_);
+#else
+            registry_ = std::make_unique<FailingRegistry>(*this);
+#endif
+        }
+        return *registry_;
+    }
+
+    std::string Dump() {
+        std::string out;
+        DumpKey(Registry(), u"Comm\\ConnMgr", out);
+        return out;
+    }
+
     // The routing at a glance: which destinations carry a proxy entry (and its "Proxy"),
     // then every connection's "Enabled" number.
-    std::u16string Compact() const {
+    std::u16string Compact() {
+        ConnectionRegistry& r = Registry();
         std::u16string out;
+        uint8_t data[1024];
         for (int i = 0; i < 3; ++i) {
-            auto key = keys.find(Folded(std::u16string(kProxyKeyPrefix) + IdText(i)));
-            if (key == keys.end()) {
+            OpenRegistryKey key(r);
+            if (!key.Open((std::u16string(kProxyKeyPrefix) + IdText(i)).c_str(), kKeyRead)) {
                 continue;
             }
-            out += std::u16string(u"proxy:") + kDescriptions[i] + u"(";
-            for (const MemoryValue& v : key->second.values) {
-                if (v.name == u"Proxy" && v.data.size() >= 2) {
-                    out.append(reinterpret_cast<const char16_t*>(v.data.data()),
-                               v.data.size() / 2 - 1);
-                }
-            }
-            out += u") ";
+            uint32_t size = sizeof data - 2, type = 0;
+            std::fill(std::begin(data), std::end(data), 0);
+            r.QueryValue(key.Get(), u"Proxy", &type, data, &size);
+            out += std::u16string(u"proxy:") + kDescriptions[i] + u"(" + TextOf(data) + u") ";
         }
-        std::u16string prefix = Folded(std::u16string(kConnectionsKeyPath) + u"\\");
-        for (const auto& [folded, key] : keys) {
-            if (folded.rfind(prefix, 0) != 0) {
-                continue;
+        OpenRegistryKey connections(r);
+        connections.Open(kConnectionsKeyPath, kKeyRead);
+        char16_t name[260];
+        for (uint32_t i = 0; connections.Get() != nullptr; ++i) {
+            uint32_t chars = 260;
+            if (r.EnumKey(connections.Get(), i, name, &chars) != kRegistryOk) {
+                break;
             }
-            for (const MemoryValue& v : key.values) {
-                if (v.name == u"Enabled" && !v.data.empty()) {
-                    out += key.path.substr(prefix.size()) + u"=" +
-                           static_cast<char16_t>(u'0' + v.data[0]) + u" ";
-                }
+            std::u16string n(name, chars);
+            OpenRegistryKey key(r);
+            uint32_t size = sizeof data, type = 0;
+            if (key.Open((std::u16string(kConnectionsKeyPath) + u"\\" + n).c_str(), kKeyRead) &&
+                r.QueryValue(key.Get(), u"Enabled", &type, data, &size) == kRegistryOk) {
+                out += n + u"=" + static_cast<char16_t>(u'0' + data[0]) + u" ";
             }
         }
         return out;
     }
+
+private:
+    static std::u16string TextOf(const uint8_t* data) {
+        std::u16string s;
+        for (size_t i = 0; data[i] != 0 || data[i + 1] != 0; i += 2) {
+            s.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
+        }
+        return s;
+    }
+
+#ifdef _WIN32
+    DeviceConnectionManager real_;
+#endif
+    std::unique_ptr<FailingRegistry> registry_;
 };
 
 }  // namespace testing_support

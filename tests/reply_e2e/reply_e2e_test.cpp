@@ -18,6 +18,7 @@
 #include "platform/wide.h"
 #include "tests/choice_dialog/dialog_driver.h"
 #include "tests/device/device_profile_fixture.h"
+#include "tests/device/pelmora_view_win32.h"
 #include "text/codecs.h"
 #include "text/utf8.h"
 
@@ -28,91 +29,11 @@ using testing_support::DialogDriver;
 using testing_support::JournalLine;
 using testing_support::Leftovers;
 
-// Owns \Program Files\Pelmora\Pelmora.ini on the device's C: drive while it lives, and puts
-// back what was there.
-class SettingsFile {
+// The Inbox's read view over one selected message of the first store.
+class ReadView : public testing_support::PelmoraView {
 public:
-    SettingsFile() {
-        std::string bytes;
-        if (testing_support::ReadBytes(kPath, bytes)) {
-            previous_ = bytes;
-        }
-        createdFolder_ = CreateDirectoryW(L"C:\\Program Files\\Pelmora", nullptr) != FALSE;
-    }
-    ~SettingsFile() {
-        Remove();
-        if (previous_) {
-            testing_support::WriteBytes(kPath, *previous_);
-        }
-        if (createdFolder_) {
-            RemoveDirectoryW(L"C:\\Program Files\\Pelmora");
-        }
-    }
-    // As the settings program stores them: texts as base64 of their ANSI bytes, booleans as
-    // TRUE/FALSE, lines ended by CR LF. No account index: none written.
-    bool Write(std::optional<int32_t> accountIndex, bool quote = false,
-               const std::u16string& quoteString = u"", const std::u16string& signature = u"",
-               const std::u16string& cc = u"", const std::u16string& bcc = u"") {
-        auto text = [](const char* key, const std::u16string& value) {
-            const std::string bytes = ToMultibyte(value);
-            return value.empty() ? std::string()
-                                 : key + ("=" + Base64Encode(bytes.data(), bytes.size())) + "\r\n";
-        };
-        std::string file = "[Pelmora]\r\n";
-        if (accountIndex) {
-            file += "RESACCOUNTINDEX=" + std::to_string(*accountIndex) + "\r\n";
-        }
-        file += text("CC", cc) + text("BCC", bcc) +
-                "PRIOFROM=FALSE\r\nRESALL=FALSE\r\nRESALLCC=FALSE\r\nQUATE=" +
-                (quote ? "TRUE\r\n" : "FALSE\r\n") + text("QUATESTRING", quoteString) +
-                text("SIGNATURE", signature);
-        return testing_support::WriteBytes(kPath, file);
-    }
-    void Remove() { DeleteFileW(W(kPath.c_str())); }
-
-private:
-    const std::u16string kPath = u"C:\\Program Files\\Pelmora\\Pelmora.ini";
-    std::optional<std::string> previous_;
-    bool createdFolder_ = false;
-};
-
-// The Inbox's read view over one selected message, its menu built from every registered
-// read-view extension. Invoke runs Pelmora's item with C: as the current drive: on the
-// device, a path without a drive starts at its root.
-class ReadView {
-public:
-    explicit ReadView(const std::string& message)
-        : extensions_(device::LoadExtensions(device::InboxView::Read)) {
-        site_.Attach(new device::InboxSite(device::MakeEntryId(0, message),
-                                           device::SelectionShape::Message));
-        device::BuildMenu(extensions_, site_.Get(), menu_);
-        for (device::LoadedExtension& extension : extensions_) {
-            if (extension.classId == u"{0ED86D47-9EDC-4878-9165-3F7553440109}") {
-                pelmora_ = &extension;
-            }
-        }
-    }
-    ~ReadView() { DestroyMenu(menu_); }
-
-    HRESULT Created() const { return pelmora_ != nullptr ? pelmora_->created : E_FAIL; }
-    HRESULT Invoke() {
-        if (pelmora_ == nullptr || !pelmora_->menu) {
-            return E_FAIL;
-        }
-        wchar_t previous[MAX_PATH] = {};
-        GetCurrentDirectoryW(MAX_PATH, previous);
-        SetCurrentDirectoryW(L"C:\\");
-        const HRESULT hr = device::InvokeWithVerb(pelmora_->menu.Get(), nullptr,
-                                                  u"アカウントを指定して返信", false);
-        SetCurrentDirectoryW(previous);
-        return hr;
-    }
-
-private:
-    std::vector<device::LoadedExtension> extensions_;
-    ComPtr<device::InboxSite> site_;
-    HMENU menu_ = CreatePopupMenu();
-    device::LoadedExtension* pelmora_ = nullptr;
+    explicit ReadView(const std::string& message) : PelmoraView(device::InboxView::Read, message) {}
+    HRESULT Invoke() { return PelmoraView::Invoke(u"アカウントを指定して返信"); }
 };
 
 // A Japanese message as a keitai mail client sends it: ISO-2022-JP header and body.
@@ -149,7 +70,7 @@ protected:
         return view.Invoke();
     }
     testing_support::ServerKeysGuard registry_;  // put back after everything else
-    SettingsFile settings_;
+    testing_support::SettingsFile settings_;
     testing_support::TestDeviceProfile profile_{"work|会社\r\nsync|ActiveSync\r\n"};
 };
 

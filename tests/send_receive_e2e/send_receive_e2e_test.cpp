@@ -1,0 +1,207 @@
+// Send/receive on the emulated device, from the list view's menu item to the sync request:
+// the built Pelmora.dll registered and created through COM, the sample device's destinations
+// and Connection Manager keys, the picker component told by the profile how to answer. The
+// registry is dumped before and after every run and must come back byte for byte.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "connections/connection_manager_win32.h"
+#include "platform/wide.h"
+#include "tests/choice_dialog/dialog_driver.h"
+#include "tests/connections/test_device.h"
+#include "tests/device/device_profile_fixture.h"
+#include "tests/device/pelmora_view_win32.h"
+#include "text/utf8.h"
+
+namespace pelmora {
+namespace {
+
+using testing_support::DialogDriver;
+using testing_support::JournalLine;
+
+const char16_t kVerb[] = u"接続を指定して送受信";
+const wchar_t kSnapshot[] = L"C:\\Program Files\\Pelmora\\Pelmora.routing";
+
+std::string RegistryDump() {
+    DeviceConnectionManager registry;
+    std::string out;
+    testing_support::DumpKey(registry, u"Comm\\ConnMgr", out);
+    return out;
+}
+
+bool SnapshotLeft() {
+    return GetFileAttributesW(kSnapshot) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The journal in short: each call, entry 3 with its arguments, the sync with the destination
+// carrying the proxy entry and the connections enabled at that moment.
+std::string Calls(const std::vector<JournalLine>& lines) {
+    std::string out;
+    for (const JournalLine& line : lines) {
+        const std::string call = Utf8FromWide(line.Text("call").value_or(u""));
+        if (call == "NetpickEntry") {
+            out += std::string(line.Raw("entry")) + std::string(line.Raw("args")) + " ";
+        } else if (call == "MailSyncMessages") {
+            std::string_view routing = line.Raw("routing");
+            std::string enabled;
+            for (const char* name : {"ActiveSync", "mopera U", "社内無線LAN", "ダイヤルアップ"}) {
+                if (routing.find("\"name\": \"" + std::string(name) + "\", \"enabled\": 1") !=
+                    std::string_view::npos) {
+                    enabled += std::string(enabled.empty() ? "" : ",") + name;
+                }
+            }
+            const bool work =
+                routing.find("\"destination\": \"{8E2F4A60") != std::string_view::npos;
+            const bool internet =
+                routing.find("\"destination\": \"{5A1D7E20") != std::string_view::npos;
+            out += std::string("sync(") + (work ? "W" : "") + (internet ? "I" : "") + ":" +
+                   enabled + ") ";
+        } else {
+            out += call + " ";
+        }
+    }
+    return out;
+}
+
+class SendReceiveEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        ASSERT_EQ(testing_support::Regsvr32(testing_support::HostPath(PELMORA_DLL_FILE), false),
+                  0u);
+        profile_.AddMessage("inbox", "m1", "Subject: x\r\n\r\nbody\r\n", std::nullopt);
+        std::string destinations;
+        ASSERT_TRUE(testing_support::ReadBytes(
+            testing_support::HostPath(PELMORA_SAMPLE_PROFILE "/destinations.txt"), destinations));
+        ASSERT_TRUE(testing_support::WriteBytes(profile_.Path(u"destinations.txt"), destinations));
+        ImportSampleRegistry();
+        DeleteFileW(kSnapshot);
+        before_ = RegistryDump();
+    }
+    void TearDown() override {
+        EXPECT_EQ(testing_support::Leftovers(), "");
+        DeleteFileW(kSnapshot);
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Comm\\ConnMgr");
+        CoUninitialize();
+    }
+
+    // The sample device's connmgr.reg, as the device's start imports it.
+    void ImportSampleRegistry() {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Comm\\ConnMgr");
+        std::string utf8;
+        ASSERT_TRUE(testing_support::ReadBytes(
+            testing_support::HostPath(PELMORA_SAMPLE_PROFILE "/connmgr.reg"), utf8));
+        const std::u16string text = u"\xFEFF" + WideFromUtf8(utf8);
+        const std::u16string file = profile_.Path(u"connmgr-utf16.reg");
+        ASSERT_TRUE(testing_support::WriteBytes(
+            file, std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2)));
+        ASSERT_EQ(testing_support::RunProcess(u"regedit /S \"" + file + u"\"").exitCode, 0u);
+    }
+
+    HRESULT Invoke() {
+        testing_support::PelmoraView view(device::InboxView::List, "m1");
+        EXPECT_EQ(view.Created(), S_OK);
+        return view.Invoke(kVerb);
+    }
+
+    testing_support::ServerKeysGuard registry_;  // put back after everything else
+    testing_support::SettingsFile settings_;
+    testing_support::TestDeviceProfile profile_{"inbox|受信箱\r\n"};
+    std::string before_;
+};
+
+struct Case {
+    const char* title;
+    const char16_t* connectName;
+    const char* faults;
+    std::optional<int> line;  // the dialog's line to pick; none: no dialog expected
+    HRESULT status;
+    const char* calls;
+};
+
+const Case kCases[] = {
+    {"by_name", u"社内無線LAN", "", std::nullopt, S_OK,
+     "NetpickLoad CreateObjectNetpick 3[0, 1, 3000, 0, 0] 8 sync(W:mopera U,社内無線LAN) "
+     "DeleteObjectNetpick NetpickFree "},
+    {"case_differs_dialog_outlook_mail", u"社内無線lan", "", 2, S_OK,
+     "NetpickLoad CreateObjectNetpick 3[0, 1, 3000, 0, 0] 8 sync(W:ActiveSync,mopera U) "
+     "DeleteObjectNetpick NetpickFree "},
+    {"dialog_cancelled", u"", "", -1, S_OK,
+     "NetpickLoad CreateObjectNetpick DeleteObjectNetpick NetpickFree "},
+    {"entry3_refuses", u"社内無線LAN", "netpick_entry3=0\n", std::nullopt, S_OK,
+     "NetpickLoad CreateObjectNetpick 3[0, 1, 3000, 0, 0] DeleteObjectNetpick NetpickFree "},
+    {"entry8_refuses", u"mopera U", "netpick_entry8=0\n", std::nullopt, S_OK,
+     "NetpickLoad CreateObjectNetpick 3[0, 1, 3000, 0, 0] 8 DeleteObjectNetpick NetpickFree "},
+    {"no_picker_library", u"社内無線LAN", "netpick_missing=1\n", std::nullopt, S_OK, ""},
+    {"picker_gives_no_object", u"社内無線LAN", "netpick_create_null=1\n", std::nullopt, S_OK,
+     "NetpickLoad CreateObjectNetpick NetpickFree "},
+    {"sync_fails", u"社内無線LAN", "sync=0x80004005\n", std::nullopt, E_FAIL,
+     "NetpickLoad CreateObjectNetpick 3[0, 1, 3000, 0, 0] 8 DeleteObjectNetpick NetpickFree "},
+};
+
+TEST_F(SendReceiveEndToEnd, RunsEachPathAndPutsTheRegistryBack) {
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.title);
+        ImportSampleRegistry();
+        ASSERT_EQ(RegistryDump(), before_);
+        profile_.SetFaults(c.faults);
+        ASSERT_TRUE(settings_.WriteConnectName(c.connectName));
+        const size_t journalled = profile_.Outbox().size();
+        std::u16string shown;
+        std::vector<DialogDriver::Step> steps;
+        if (c.line) {
+            const int line = *c.line;
+            steps.push_back([line, &shown](HWND dialog) {
+                HWND list = GetDlgItem(dialog, 1001);
+                if (line < 0) {
+                    SendMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+                    return;
+                }
+                shown = testing_support::ListLine(list, line);
+                testing_support::PostDoubleClick(list, line);
+            });
+        }
+        DialogDriver driver(steps);
+        EXPECT_EQ(Invoke(), c.status);
+        EXPECT_EQ(driver.Dialog() != nullptr, c.line.has_value());
+        if (c.line && *c.line == 2) {
+            EXPECT_EQ(shown, u"Outlookメール");
+        }
+        std::vector<JournalLine> lines = profile_.Outbox();
+        lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(journalled));
+        EXPECT_EQ(Calls(lines), c.calls);
+        EXPECT_EQ(RegistryDump(), before_);
+        EXPECT_FALSE(SnapshotLeft());
+    }
+}
+
+// The process is killed right after the switch: the registry stays switched with its
+// snapshot next to the settings file, and the next command, even one that ends at once
+// for want of the picker, puts the routing back first.
+TEST_F(SendReceiveEndToEnd, NextCommandUndoesASwitchLeftByAKilledProcess) {
+    ASSERT_TRUE(settings_.WriteConnectName(u"社内無線LAN"));
+    profile_.SetFaults("netpick_exit=1\n");
+    wchar_t previous[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(L"C:\\");
+    const testing_support::ProcessResult killed =
+        testing_support::RunProcess(u"\"" + testing_support::HostPath(PELMORA_INBOX_EXE) +
+                                    u"\" --view list --store 0 --message m1 --item " + kVerb);
+    SetCurrentDirectoryW(previous);
+    EXPECT_EQ(killed.exitCode, 3u);
+    EXPECT_NE(RegistryDump(), before_);
+    EXPECT_TRUE(SnapshotLeft());
+
+    profile_.SetFaults("netpick_missing=1\n");
+    EXPECT_EQ(Invoke(), S_OK);
+    EXPECT_EQ(RegistryDump(), before_);
+    EXPECT_FALSE(SnapshotLeft());
+}
+
+}  // namespace
+}  // namespace pelmora
