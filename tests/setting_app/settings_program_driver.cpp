@@ -127,16 +127,23 @@ DWORD RunSecondInstance(const std::u16string& folder) {
     return code;
 }
 
-void TypeControlKey(HWND foreground, WORD key) {
-    SetForegroundWindow(foreground);
-    INPUT input[4] = {};
-    const WORD keys[4] = {VK_CONTROL, key, key, VK_CONTROL};
-    for (int i = 0; i < 4; ++i) {
-        input[i].type = INPUT_KEYBOARD;
-        input[i].ki.wVk = keys[i];
-        input[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
+void SettingsProgram::PressControlKey(WORD key) {
+    // The key goes to the program's focus with Ctrl held in the input state that this
+    // thread shares with the program's for the moment, so no other window, of this test
+    // run or another, can take the keys as real input could.
+    HWND focus = Focus();
+    if (!AttachThreadInput(GetCurrentThreadId(), threadId_, TRUE)) {
+        return;
     }
-    SendInput(4, input, sizeof(INPUT));
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    PostMessageW(focus != nullptr ? focus : window_, WM_KEYDOWN, key, 1);
+    WaitForSingleObject(process_.Get(), kWaitMs);  // both keys end the program
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    AttachThreadInput(GetCurrentThreadId(), threadId_, FALSE);
 }
 
 bool SaveScreen(const std::u16string& path, const RECT& area) {

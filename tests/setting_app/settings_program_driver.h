@@ -28,6 +28,9 @@ public:
     HWND WaitForWindow(const wchar_t* className) const;
     // The window holding the keyboard focus in the program.
     HWND Focus() const;
+    // Ctrl together with `key` at the program's focus, as if typed; returns when the
+    // program has ended or after a wait.
+    void PressControlKey(WORD key);
     // Waits for the program to end; its exit code, or STILL_ACTIVE after the wait.
     DWORD WaitForExit(DWORD milliseconds = 10000);
     DWORD ProcessId() const { return processId_; }
@@ -41,9 +44,6 @@ private:
 
 // Starts the program in `folder` (already holding it) and waits for its end.
 DWORD RunSecondInstance(const std::u16string& folder);
-
-// Ctrl together with `key`, as typed on the keyboard of the foreground window.
-void TypeControlKey(HWND foreground, WORD key);
 
 // Writes what the screen shows in `area` as a 24-bit BMP file; false on failure.
 bool SaveScreen(const std::u16string& path, const RECT& area);

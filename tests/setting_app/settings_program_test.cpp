@@ -124,10 +124,8 @@ TEST_F(SettingsProgramTest, SavesOnlyWhenConfirmed) {
         bool writes;
     } cases[] = {
         {"soft key OK", [](SettingsProgram& p) { PressSoftKey(p, L"OK"); }, true},
-        {"Ctrl+Q", [](SettingsProgram& p) { testing_support::TypeControlKey(p.Window(), 'Q'); },
-         true},
-        {"Ctrl+A", [](SettingsProgram& p) { testing_support::TypeControlKey(p.Window(), 'A'); },
-         false},
+        {"Ctrl+Q", [](SettingsProgram& p) { p.PressControlKey('Q'); }, true},
+        {"Ctrl+A", [](SettingsProgram& p) { p.PressControlKey('A'); }, false},
         {"menu cancel", [](SettingsProgram& p) { PickCancelFromMenu(p); }, false},
         {"window closed", [](SettingsProgram& p) { PostMessageW(p.Window(), WM_CLOSE, 0, 0); },
          false},
