@@ -6,6 +6,11 @@
 
 #include <windows.h>
 
+/* The menu-bar resource (RCDATA) names a button without a pop-up menu with NOMENU. */
+#define NOMENU 0xFFFF
+
+#ifndef RC_INVOKED
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -31,6 +36,45 @@ typedef struct tagSHINITDIALOG {
     DWORD dwFlags;
 } SHINITDLGINFO, *PSHINITDLGINFO;
 
+/* SHMENUBARINFO::dwFlags. */
+#define SHCMBF_EMPTYBAR 0x0001 /* a bar without buttons */
+
+typedef struct tagSHMENUBARINFO {
+    DWORD cbSize;
+    HWND hwndParent;
+    DWORD dwFlags;
+    UINT nToolBarId; /* the menu-bar RCDATA resource in hInstRes */
+    HINSTANCE hInstRes;
+    int nBmpId;
+    int cBmpImages;
+    HWND hwndMB; /* out: the menu bar */
+    COLORREF clrBk;
+} SHMENUBARINFO, *PSHMENUBARINFO;
+
+typedef struct tagSHACTIVATEINFO {
+    DWORD cbSize;
+    HWND hwndLastFocus;
+    UINT fSipUp : 1;
+    UINT fSipOnDeactivation : 1;
+    UINT fActive : 1;
+    UINT fReserved : 29;
+} SHACTIVATEINFO, *PSHACTIVATEINFO;
+
+#if defined(__cplusplus) && !defined(_WIN64)
+/* The handheld's 32-bit layouts, which callers write into cbSize. */
+static_assert(sizeof(SHMENUBARINFO) == 36, "SHMENUBARINFO as on the handheld");
+static_assert(sizeof(SHACTIVATEINFO) == 12, "SHACTIVATEINFO as on the handheld");
+#endif
+
+/* Creates the soft-key menu bar that the RCDATA resource describes, at the bottom of the
+   screen below hwndParent; its commands arrive at hwndParent as WM_COMMAND. */
+AYGSHELL_API BOOL WINAPI SHCreateMenuBar(PSHMENUBARINFO pmbi);
+AYGSHELL_API BOOL WINAPI SHInitExtraControls(void);
+AYGSHELL_API BOOL WINAPI SHHandleWMActivate(HWND hwnd, WPARAM wParam, LPARAM lParam,
+                                            SHACTIVATEINFO* psai, DWORD dwFlags);
+AYGSHELL_API BOOL WINAPI SHHandleWMSettingChange(HWND hwnd, WPARAM wParam, LPARAM lParam,
+                                                 SHACTIVATEINFO* psai);
+
 /* Called from WM_INITDIALOG: sizes the dialog to the screen and adds the Done button
    (which sends WM_COMMAND IDOK to the dialog) and the menu bar that the flags ask for. */
 AYGSHELL_API BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi);
@@ -38,5 +82,7 @@ AYGSHELL_API BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi);
 #ifdef __cplusplus
 } /* extern "C" */
 #endif
+
+#endif /* RC_INVOKED */
 
 #endif /* PELMORA_DEVICE_AYGSHELL_H */

@@ -3,8 +3,14 @@
 // popup across the top of the screen that shows the dialog's title, as on the handheld.
 #include "sdk/aygshell.h"
 
+#include <commctrl.h>
+
+#include <new>
+#include <vector>
+
 #include "device/aygshell/device_screen.h"
 #include "platform/owners.h"
+#include "device/aygshell/menu_bar_resource.h"
 
 namespace {
 
@@ -78,14 +84,77 @@ LRESULT CALLBACK NavigationBarProc(HWND bar, UINT msg, WPARAM wParam, LPARAM lPa
     }
 }
 
-LRESULT CALLBACK MenuBarProc(HWND bar, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_COMMAND) {
-        if (HWND owner = OwnerOf(bar)) {
-            return SendMessageW(owner, WM_COMMAND, wParam, lParam);
+// A soft-key bar's state, kept in its window's extra bytes; bars without soft keys (the
+// empty bar of a dialog) have none.
+struct SoftKeyBar {
+    MenuBarResource resource;
+    HMENU menu = nullptr;
+    HFONT font = nullptr;
+    std::vector<HWND> keys;
+
+    ~SoftKeyBar() {
+        if (menu != nullptr) {
+            DestroyMenu(menu);
         }
-        return 0;
+        if (font != nullptr) {
+            DeleteObject(font);
+        }
     }
-    return DefWindowProcW(bar, msg, wParam, lParam);
+};
+
+SoftKeyBar* SoftKeysOf(HWND bar) {
+    return reinterpret_cast<SoftKeyBar*>(GetWindowLongPtrW(bar, 0));
+}
+
+// A tap on soft key `index`: its command, or the command picked from its pop-up menu,
+// which opens above the key.
+void PressSoftKey(HWND bar, SoftKeyBar& keys, size_t index) {
+    HWND owner = OwnerOf(bar);
+    const MenuBarButton& button = keys.resource.buttons[index];
+    UINT command = button.command;
+    if (button.menuIndex != NOMENU) {
+        HMENU popup = keys.menu != nullptr ? GetSubMenu(keys.menu, button.menuIndex) : nullptr;
+        if (popup == nullptr) {
+            return;
+        }
+        RECT key;
+        GetWindowRect(keys.keys[index], &key);
+        const bool right = key.left >= kScreenWidth / 2;
+        command = static_cast<UINT>(TrackPopupMenuEx(
+            popup, TPM_RETURNCMD | TPM_BOTTOMALIGN | (right ? TPM_RIGHTALIGN : TPM_LEFTALIGN),
+            right ? key.right : key.left, key.top, bar, nullptr));
+        if (command == 0) {
+            return;  // dismissed
+        }
+    }
+    if (owner != nullptr) {
+        SendMessageW(owner, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+    }
+}
+
+LRESULT CALLBACK MenuBarProc(HWND bar, UINT msg, WPARAM wParam, LPARAM lParam) {
+    SoftKeyBar* keys = SoftKeysOf(bar);
+    switch (msg) {
+        case WM_COMMAND:
+            if (keys != nullptr) {
+                for (size_t i = 0; i < keys->keys.size(); ++i) {
+                    if (keys->keys[i] == reinterpret_cast<HWND>(lParam)) {
+                        PressSoftKey(bar, *keys, i);
+                        return 0;
+                    }
+                }
+            }
+            if (HWND owner = OwnerOf(bar)) {
+                return SendMessageW(owner, WM_COMMAND, wParam, lParam);
+            }
+            return 0;
+        case WM_NCDESTROY:
+            SetWindowLongPtrW(bar, 0, 0);
+            delete keys;
+            return DefWindowProcW(bar, msg, wParam, lParam);
+        default:
+            return DefWindowProcW(bar, msg, wParam, lParam);
+    }
 }
 
 bool RegisterBarClasses() {
@@ -100,6 +169,7 @@ bool RegisterBarClasses() {
     nav.lpszClassName = kNavigationBarClass;
     WNDCLASSW menu = {};
     menu.lpfnWndProc = MenuBarProc;
+    menu.cbWndExtra = sizeof(LONG_PTR);
     menu.hInstance = g_module;
     menu.hCursor = nav.hCursor;
     menu.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -147,9 +217,136 @@ bool AddNavigationBar(HWND dialog) {
     return true;
 }
 
+// The handheld's shell shows a program's title in the navigation bar only: the window
+// loses the desktop's caption and frame.
+void DropDesktopCaption(HWND window) {
+    const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+    const LONG_PTR framed = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_MODALFRAME | WS_BORDER;
+    SetWindowLongPtrW(window, GWL_STYLE, style & ~framed);
+    const LONG_PTR exStyle = GetWindowLongPtrW(window, GWL_EXSTYLE);
+    SetWindowLongPtrW(window, GWL_EXSTYLE,
+                      exStyle & ~static_cast<LONG_PTR>(WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE |
+                                                       WS_EX_CLIENTEDGE));
+    SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+HFONT CreateSoftKeyFont() {
+    LOGFONTW logical = {};
+    logical.lfHeight = -12;
+    logical.lfWeight = FW_BOLD;
+    logical.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynW(logical.lfFaceName, L"ＭＳ Ｐゴシック", LF_FACESIZE);
+    return CreateFontIndirectW(&logical);
+}
+
+// Reads the bar's buttons and menu from `instance` and puts one soft key per button on
+// the bar, left to right in equal shares of the screen's width.
+bool AddSoftKeys(HWND bar, HINSTANCE instance, UINT resourceId) {
+    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(resourceId), RT_RCDATA);
+    HGLOBAL loaded = found != nullptr ? LoadResource(instance, found) : nullptr;
+    const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+    SoftKeyBar* keys = new (std::nothrow) SoftKeyBar;
+    if (keys == nullptr) {
+        return false;
+    }
+    SetWindowLongPtrW(bar, 0, reinterpret_cast<LONG_PTR>(keys));  // freed with the bar
+    if (bytes == nullptr ||
+        !ParseMenuBarResource(static_cast<const unsigned char*>(bytes),
+                              SizeofResource(instance, found), keys->resource)) {
+        return false;
+    }
+    keys->menu = LoadMenuW(instance, MAKEINTRESOURCEW(keys->resource.menuId));
+    keys->font = CreateSoftKeyFont();
+    const int count = static_cast<int>(keys->resource.buttons.size());
+    for (int i = 0; i < count; ++i) {
+        const MenuBarButton& button = keys->resource.buttons[i];
+        wchar_t label[64] = {};
+        LoadStringW(instance, button.stringId, label, 64);
+        const int left = kScreenWidth * i / count;
+        const int right = kScreenWidth * (i + 1) / count;
+        const DWORD state = (button.state & TBSTATE_ENABLED) != 0 ? 0 : WS_DISABLED;
+        HWND key = CreateWindowExW(
+            0, L"BUTTON", label, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_FLAT | state, left + 1,
+            1, right - left - 2, kMenuBarHeight - 2, bar, nullptr, g_module, nullptr);
+        if (key == nullptr) {
+            return false;
+        }
+        if (keys->font != nullptr) {
+            SendMessageW(key, WM_SETFONT, reinterpret_cast<WPARAM>(keys->font), FALSE);
+        }
+        keys->keys.push_back(key);
+    }
+    return true;
+}
+
 }  // namespace
 
 extern "C" {
+
+BOOL WINAPI SHCreateMenuBar(PSHMENUBARINFO pmbi) {
+    if (pmbi == nullptr || pmbi->cbSize < sizeof(SHMENUBARINFO) || !IsWindow(pmbi->hwndParent)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    pmbi->hwndMB = nullptr;
+    if (!RegisterBarClasses()) {
+        return FALSE;
+    }
+    HWND parent = pmbi->hwndParent;
+    HWND bar = CreateBar(kMenuBarClass, parent, kScreenHeight - kMenuBarHeight, kMenuBarHeight);
+    if (bar == nullptr) {
+        return FALSE;
+    }
+    if ((pmbi->dwFlags & SHCMBF_EMPTYBAR) == 0 &&
+        !AddSoftKeys(bar, pmbi->hInstRes, pmbi->nToolBarId)) {
+        DestroyWindow(bar);
+        return FALSE;
+    }
+    // A top-level window with a menu bar is the shell's full-screen program window: it takes
+    // the screen below the navigation bar, which shows its title; its owner sizes it above
+    // the menu bar.
+    if ((GetWindowLongPtrW(parent, GWL_STYLE) & WS_CHILD) == 0) {
+        DropDesktopCaption(parent);
+        SetWindowPos(parent, nullptr, 0, kNavigationBarHeight, kScreenWidth,
+                     kScreenHeight - kNavigationBarHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+        if (CreateBar(kNavigationBarClass, parent, 0, kNavigationBarHeight) == nullptr) {
+            DestroyWindow(bar);
+            return FALSE;
+        }
+    }
+    pmbi->hwndMB = bar;
+    return TRUE;
+}
+
+// The emulated device's extra controls are the desktop's own.
+BOOL WINAPI SHInitExtraControls(void) {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
+    return InitCommonControlsEx(&controls);
+}
+
+// Remembers the focus across deactivation, as the handheld's shell does; there is no
+// input panel to raise or lower.
+BOOL WINAPI SHHandleWMActivate(HWND hwnd, WPARAM wParam, LPARAM, SHACTIVATEINFO* psai, DWORD) {
+    if (psai == nullptr || psai->cbSize < sizeof(SHACTIVATEINFO) || !IsWindow(hwnd)) {
+        return FALSE;
+    }
+    const bool active = LOWORD(wParam) != WA_INACTIVE;
+    if (active) {
+        if (psai->hwndLastFocus != nullptr && IsChild(hwnd, psai->hwndLastFocus)) {
+            SetFocus(psai->hwndLastFocus);
+        }
+    } else {
+        HWND focus = GetFocus();
+        psai->hwndLastFocus = focus != nullptr && IsChild(hwnd, focus) ? focus : nullptr;
+    }
+    psai->fActive = active ? 1 : 0;
+    return TRUE;
+}
+
+BOOL WINAPI SHHandleWMSettingChange(HWND hwnd, WPARAM, LPARAM, SHACTIVATEINFO* psai) {
+    return psai != nullptr && psai->cbSize >= sizeof(SHACTIVATEINFO) && IsWindow(hwnd);
+}
 
 BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi) {
     if (pshidi == nullptr || !IsWindow(pshidi->hDlg)) {
@@ -173,6 +370,7 @@ BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi) {
         return FALSE;
     }
     if ((flags & SHIDIF_SIZEDLGFULLSCREEN) != 0) {
+        DropDesktopCaption(dialog);
         // The emulated device has no input panel, so where it stands does not matter; the
         // menu bar's room is kept whether or not this dialog has one, as on the handheld.
         const int top = kNavigationBarHeight;

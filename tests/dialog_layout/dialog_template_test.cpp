@@ -1,0 +1,179 @@
+// Dialog template parsing and the dialog-unit arithmetic, on both builds.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "dialog_layout/dialog_template.h"
+
+namespace pelmora {
+namespace {
+
+// Template bytes as the resource compiler lays them out.
+class Bytes {
+public:
+    Bytes& Word(uint16_t w) {
+        b_.push_back(static_cast<uint8_t>(w & 0xFF));
+        b_.push_back(static_cast<uint8_t>(w >> 8));
+        return *this;
+    }
+    Bytes& Dword(uint32_t d) { return Word(d & 0xFFFF).Word(d >> 16); }
+    Bytes& Text(const std::u16string& s) {
+        for (char16_t c : s) {
+            Word(c);
+        }
+        return Word(0);
+    }
+    Bytes& Align() {
+        while (b_.size() % 4 != 0) {
+            b_.push_back(0);
+        }
+        return *this;
+    }
+    // Style, extended style, position, size and id of one item.
+    Bytes& Item(uint32_t style, int16_t x, int16_t y, int16_t cx, int16_t cy, uint16_t id) {
+        return Align().Dword(style).Dword(0).Word(x).Word(y).Word(cx).Word(cy).Word(id);
+    }
+    const std::vector<uint8_t>& Get() const { return b_; }
+    size_t Size() const { return b_.size(); }
+
+private:
+    std::vector<uint8_t> b_;
+};
+
+// A header with a font: `count` items, no menu, the standard class, a title.
+Bytes Header(uint16_t count, const std::u16string& face = u"ＭＳ Ｐゴシック") {
+    Bytes b;
+    b.Dword(0x80C80040).Dword(0).Word(count).Word(0).Word(0).Word(186).Word(142);
+    b.Word(0).Word(0).Text(u"Pelmora設定").Word(8).Text(face);
+    return b;
+}
+
+// Item ends (offsets just past each item) of a well-formed two-item template.
+Bytes TwoItems(std::vector<size_t>& ends) {
+    Bytes b = Header(2, u"A");  // a face that ends off a 4-byte boundary
+    b.Item(0x50010003, 7, 0, 103, 13, 1000).Word(0xFFFF).Word(0x80).Text(u"次の接続").Word(0);
+    ends.push_back(b.Size());
+    b.Item(0x50000000, -7, 31, 138, 13, 1001)
+        .Text(u"Custom")
+        .Text(u"")
+        .Word(6)
+        .Word(0xABCD)
+        .Word(0x1234);
+    ends.push_back(b.Size());
+    return b;
+}
+
+TEST(DialogTemplate, ReadsHeaderAndItems) {
+    std::vector<size_t> ends;
+    const Bytes b = TwoItems(ends);
+    DialogTemplate t;
+    ASSERT_TRUE(ParseDialogTemplate(b.Get().data(), b.Size(), t));
+    EXPECT_FALSE(t.noFont);
+    EXPECT_EQ(t.title, u"Pelmora設定");
+    EXPECT_EQ(t.pointSize, 8);
+    EXPECT_EQ(t.faceName, u"A");
+    ASSERT_EQ(t.items.size(), 2u);
+    const DialogItem& check = t.items[0];
+    EXPECT_EQ(std::vector<int>({check.x, check.y, check.cx, check.cy, check.id}),
+              std::vector<int>({7, 0, 103, 13, 1000}));
+    EXPECT_EQ(check.style, 0x50010003u);
+    EXPECT_FALSE(check.classIsName);
+    EXPECT_EQ(check.classOrdinal, 0x80);
+    EXPECT_EQ(check.title, u"次の接続");
+    EXPECT_TRUE(check.creationData.empty());
+    const DialogItem& named = t.items[1];
+    EXPECT_EQ(named.x, -7);
+    EXPECT_TRUE(named.classIsName);
+    EXPECT_EQ(named.className, u"Custom");
+    EXPECT_EQ(named.classOrdinal, 0);
+    EXPECT_EQ(named.creationData, std::vector<uint8_t>({6, 0, 0xCD, 0xAB, 0x34, 0x12}));
+
+    // Menu and class in their other forms, no font, no items.
+    Bytes other;
+    other.Dword(0x80C80000).Dword(0).Word(0).Word(0).Word(0).Word(10).Word(10);
+    other.Word(0xFFFF).Word(7).Text(u"MyClass").Text(u"");
+    ASSERT_TRUE(ParseDialogTemplate(other.Get().data(), other.Size(), t));
+    EXPECT_TRUE(t.noFont);
+    EXPECT_EQ(t.menu, DialogTemplate::MenuKind::Ordinal);
+    EXPECT_EQ(t.menuOrdinal, 7);
+    EXPECT_EQ(t.className, u"MyClass");
+    EXPECT_TRUE(t.items.empty());
+}
+
+// Cut anywhere, the parse keeps exactly the items that lie whole before the cut and never
+// reads past it (the sanitizers watch the exact-size copy).
+TEST(DialogTemplate, StopsAtTheFirstFieldThatDoesNotFit) {
+    std::vector<size_t> ends;
+    const std::vector<uint8_t> whole = TwoItems(ends).Get();
+    for (size_t n = 0; n <= whole.size(); ++n) {
+        const std::vector<uint8_t> cut(whole.begin(), whole.begin() + n);
+        DialogTemplate t;
+        EXPECT_EQ(ParseDialogTemplate(cut.data(), n, t), n == whole.size()) << n;
+        const size_t kept = (n >= ends[0]) + (n >= ends[1]);
+        EXPECT_EQ(t.items.size(), kept) << n;
+    }
+    const struct {
+        const char* what;
+        Bytes bytes;
+        size_t items;
+    } broken[] = {
+        {"count beyond the items",
+         Header(3).Item(0x50000000, 0, 0, 1, 1, 1).Word(0xFFFF).Word(0x82).Text(u"").Word(0), 1},
+        {"title without terminator",
+         Header(1).Item(0x50000000, 0, 0, 1, 1, 1).Word(0xFFFF).Word(0x82).Word(u'x'), 0},
+        {"creation data beyond the end",
+         Header(1).Item(0x50000000, 0, 0, 1, 1, 1).Word(0xFFFF).Word(0x82).Text(u"").Word(40), 0},
+        {"face without terminator",
+         Bytes()
+             .Dword(0x40)
+             .Dword(0)
+             .Word(0)
+             .Word(0)
+             .Word(0)
+             .Word(1)
+             .Word(1)
+             .Word(0)
+             .Word(0)
+             .Text(u"")
+             .Word(8)
+             .Word(u'x'),
+         0},
+    };
+    for (const auto& c : broken) {
+        const std::vector<uint8_t>& exact = c.bytes.Get();
+        DialogTemplate t;
+        EXPECT_FALSE(ParseDialogTemplate(exact.data(), exact.size(), t)) << c.what;
+        EXPECT_EQ(t.items.size(), c.items) << c.what;
+    }
+}
+
+TEST(DialogUnits, ScaleWithTheTemplateFont) {
+    // 52 letters 312 pixels wide, height 12 and leading 1: base units 6 and 13.
+    const DialogBaseUnits base = BaseUnitsFromMetrics(312, 12, 1);
+    EXPECT_EQ(base.horizontal, 6);
+    EXPECT_EQ(base.vertical, 13);
+    const struct {
+        UnitPair units;
+        UnitPair pixels;
+    } cases[] = {
+        {{7, 31}, {11, 50}},        {{138, 13}, {207, 21}}, {{-7, -31}, {-11, -50}},
+        {{-138, -13}, {-207, -21}}, {{0, 0}, {0, 0}},
+    };
+    for (const auto& c : cases) {
+        const UnitPair got = ScaleDialogUnits(c.units, base);
+        EXPECT_EQ(got.horizontal, c.pixels.horizontal) << c.units.horizontal;
+        EXPECT_EQ(got.vertical, c.pixels.vertical) << c.units.vertical;
+    }
+    EXPECT_EQ(FontHeightForPoints(8, 96), -11);
+    EXPECT_EQ(FontHeightForPoints(9, 96), -12);
+    // Rounded halves away from zero; no overflow in the product; 0 divisor fails.
+    EXPECT_EQ(MultiplyDivide(1, 1, 2), 1);
+    EXPECT_EQ(MultiplyDivide(-1, 1, 2), -1);
+    EXPECT_EQ(MultiplyDivide(1, -3, 2), -2);
+    EXPECT_EQ(MultiplyDivide(0x40000000, 4, 8), 0x20000000);
+    EXPECT_EQ(MultiplyDivide(5, 5, 0), -1);
+}
+
+}  // namespace
+}  // namespace pelmora

@@ -1,0 +1,160 @@
+#include "tests/setting_app/settings_program_driver.h"
+
+#include <string>
+#include <vector>
+
+#include "platform/wide.h"
+#include "tests/support/screen_bitmap_win32.h"
+#include "tests/support/test_files.h"
+
+namespace pelmora::testing_support {
+namespace {
+
+constexpr DWORD kPollMs = 20;
+constexpr DWORD kWaitMs = 15000;
+
+std::u16string ProgramIn(const std::u16string& folder) {
+    return folder + u"\\PelmoraSetting.exe";
+}
+
+KernelHandle Start(const std::u16string& folder, DWORD& processId, DWORD& threadId) {
+    std::u16string commandLine = u"\"" + ProgramIn(folder) + u"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, W(&commandLine[0]), nullptr, nullptr, FALSE, 0, nullptr,
+                        W(folder.c_str()), &startup, &info)) {
+        return KernelHandle();
+    }
+    CloseHandle(info.hThread);
+    processId = info.dwProcessId;
+    threadId = info.dwThreadId;
+    return KernelHandle(info.hProcess);
+}
+
+struct Search {
+    DWORD processId;
+    const wchar_t* className;
+    HWND except;
+    HWND found;
+};
+
+BOOL CALLBACK FindProcessWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<Search*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (process == search->processId && window != search->except && IsWindowVisible(window) &&
+        lstrcmpW(name, search->className) == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND PollForWindow(DWORD processId, const wchar_t* className, HWND except) {
+    for (DWORD waited = 0; waited < kWaitMs; waited += kPollMs) {
+        Search search = {processId, className, except, nullptr};
+        EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr) {
+            return search.found;
+        }
+        Sleep(kPollMs);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+SettingsProgram::SettingsProgram(const std::u16string& folder) {
+    if (!CopyFileW(W(HostPath(PELMORA_SETTING_EXE).c_str()), W(ProgramIn(folder).c_str()), FALSE)) {
+        return;
+    }
+    process_ = Start(folder, processId_, threadId_);
+    if (process_) {
+        WaitForInputIdle(process_.Get(), kWaitMs);
+        window_ = PollForWindow(processId_, L"PELMORASETTING", nullptr);
+        // The window shows before its page is built: a message answered from the message
+        // loop says that start-up is over.
+        DWORD_PTR ignored = 0;
+        if (window_ != nullptr) {
+            SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_BLOCK, kWaitMs, &ignored);
+        }
+    }
+}
+
+SettingsProgram::~SettingsProgram() {
+    if (process_ && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_.Get(), 1);
+        WaitForSingleObject(process_.Get(), kWaitMs);
+    }
+}
+
+HWND SettingsProgram::SoftKey(const wchar_t* label) const {
+    HWND bar = PollForWindow(processId_, L"DeviceMenuBar", nullptr);
+    return bar != nullptr ? FindWindowExW(bar, nullptr, L"BUTTON", label) : nullptr;
+}
+
+HWND SettingsProgram::WaitForWindow(const wchar_t* className) const {
+    return PollForWindow(processId_, className, window_);
+}
+
+HWND SettingsProgram::Focus() const {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(threadId_, &info) ? info.hwndFocus : nullptr;
+}
+
+DWORD SettingsProgram::WaitForExit(DWORD milliseconds) {
+    DWORD code = STILL_ACTIVE;
+    if (process_ && WaitForSingleObject(process_.Get(), milliseconds) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(process_.Get(), &code);
+    }
+    return code;
+}
+
+DWORD RunSecondInstance(const std::u16string& folder) {
+    DWORD processId = 0;
+    DWORD threadId = 0;
+    KernelHandle process = Start(folder, processId, threadId);
+    DWORD code = STILL_ACTIVE;
+    if (process && WaitForSingleObject(process.Get(), kWaitMs) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(process.Get(), &code);
+    } else if (process) {
+        TerminateProcess(process.Get(), 1);
+    }
+    return code;
+}
+
+void SettingsProgram::PressControlKey(WORD key) {
+    // The key goes to the program's focus with Ctrl held in the input state that this
+    // thread shares with the program's for the moment, so no other window, of this test
+    // run or another, can take the keys as real input could.
+    HWND focus = Focus();
+    if (!AttachThreadInput(GetCurrentThreadId(), threadId_, TRUE)) {
+        return;
+    }
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    PostMessageW(focus != nullptr ? focus : window_, WM_KEYDOWN, key, 1);
+    WaitForSingleObject(process_.Get(), kWaitMs);  // both keys end the program
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    AttachThreadInput(GetCurrentThreadId(), threadId_, FALSE);
+}
+
+bool SaveScreen(const std::u16string& path, const RECT& area) {
+    HDC screen = GetDC(nullptr);
+    bool copied = false;
+    const bool saved = SaveScreenPicture(path, area, [&](HDC memory) {
+        copied = BitBlt(memory, 0, 0, area.right - area.left, area.bottom - area.top, screen,
+                        area.left, area.top, SRCCOPY) != 0;
+    });
+    ReleaseDC(nullptr, screen);
+    return saved && copied;
+}
+
+}  // namespace pelmora::testing_support

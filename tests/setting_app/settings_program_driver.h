@@ -1,0 +1,51 @@
+// Runs PelmoraSetting.exe from a folder of its own (where it keeps its settings file) and
+// drives its window from this process by window messages and input.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/owners.h"
+
+namespace pelmora::testing_support {
+
+class SettingsProgram {
+public:
+    // Copies the built program into `folder` and starts it there; Window() is null when
+    // no window came up.
+    explicit SettingsProgram(const std::u16string& folder);
+    // Ends the program if it still runs.
+    ~SettingsProgram();
+    SettingsProgram(const SettingsProgram&) = delete;
+    SettingsProgram& operator=(const SettingsProgram&) = delete;
+
+    HWND Window() const { return window_; }
+    HWND Item(int id) const { return GetDlgItem(window_, id); }
+    // The soft key with this label on the program's menu bar.
+    HWND SoftKey(const wchar_t* label) const;
+    // The program's visible window of `className` other than its main window, waited for.
+    HWND WaitForWindow(const wchar_t* className) const;
+    // The window holding the keyboard focus in the program.
+    HWND Focus() const;
+    // Ctrl together with `key` at the program's focus, as if typed; returns when the
+    // program has ended or after a wait.
+    void PressControlKey(WORD key);
+    // Waits for the program to end; its exit code, or STILL_ACTIVE after the wait.
+    DWORD WaitForExit(DWORD milliseconds = 10000);
+    DWORD ProcessId() const { return processId_; }
+
+private:
+    KernelHandle process_;
+    DWORD processId_ = 0;
+    DWORD threadId_ = 0;
+    HWND window_ = nullptr;
+};
+
+// Starts the program in `folder` (already holding it) and waits for its end.
+DWORD RunSecondInstance(const std::u16string& folder);
+
+// Writes what the screen shows in `area` as a 24-bit BMP file; false on failure.
+bool SaveScreen(const std::u16string& path, const RECT& area);
+
+}  // namespace pelmora::testing_support

@@ -1,0 +1,253 @@
+// PelmoraSetting.exe on the emulated device: each case starts the built program in a
+// folder of its own, works its window as the user would and checks its settings file.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "device/aygshell/device_screen.h"
+#include "setting_app/resource.h"
+#include "tests/device/device_profile_fixture.h"
+#include "tests/setting_app/settings_program_driver.h"
+#include "tests/support/test_files.h"
+
+namespace pelmora {
+namespace {
+
+using testing_support::SettingsProgram;
+
+const char kStores[] = "a|会社\r\nb|ActiveSync\r\nc|自宅\r\n";
+const char kDefaults[] =
+    "[Pelmora]\r\nPRIOFROM=FALSE\r\nRESALL=FALSE\r\nRESALLCC=FALSE\r\nQUATE=FALSE\r\n";
+
+std::string FileIn(const testing_support::ScratchDir& dir) {
+    std::string bytes;
+    return testing_support::ReadBytes(dir.Path(u"Pelmora.ini"), bytes) ? bytes : "<none>";
+}
+
+bool Checked(HWND box) {
+    return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// The page as the user sees it: box checked, list enabled, list selection.
+struct Choice {
+    bool checked;
+    bool enabled;
+    LRESULT selection;
+    bool operator==(const Choice& o) const {
+        return checked == o.checked && enabled == o.enabled && selection == o.selection;
+    }
+};
+Choice ChoiceOf(const SettingsProgram& program, int box, int list) {
+    return {Checked(program.Item(box)), IsWindowEnabled(program.Item(list)) != FALSE,
+            SendMessageW(program.Item(list), CB_GETCURSEL, 0, 0)};
+}
+
+void PressSoftKey(const SettingsProgram& program, const wchar_t* label) {
+    HWND key = program.SoftKey(label);
+    ASSERT_NE(key, nullptr) << "soft key";
+    PostMessageW(key, BM_CLICK, 0, 0);
+}
+
+// Opens the "メニュー" pop-up and picks its last item, "キャンセル".
+void PickCancelFromMenu(const SettingsProgram& program) {
+    PressSoftKey(program, L"メニュー");
+    HWND menu = program.WaitForWindow(L"#32768");
+    ASSERT_NE(menu, nullptr) << "pop-up menu";
+    PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+}
+
+// Two destinations: "GPRS2" of the first is listed before "GPRS" of the second.
+const wchar_t kConnections[] =
+    L"Comm\\ConnMgr\\Providers\\{7C4B7A38-5FF7-4bc1-80F6-5DA7870BB1AA}\\Connections";
+const wchar_t kWork[] = L"{A1182988-0D73-439E-87AD-2A5B369F808B}";
+const wchar_t kInternet[] = L"{436EF144-B4FB-4863-A041-8F905A62C572}";
+
+void AddConnection(const std::wstring& name, const wchar_t* destination) {
+    const std::wstring key = std::wstring(kConnections) + L"\\" + name;
+    const DWORD enabled = 1;
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"Enabled", REG_DWORD, &enabled, 4);
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"DestId", REG_SZ, destination,
+                    static_cast<DWORD>((lstrlenW(destination) + 1) * sizeof(wchar_t)));
+}
+
+class SettingsProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kConnections);
+        AddConnection(L"GPRS2", kWork);
+        AddConnection(L"GPRS", kInternet);
+        AddConnection(L"ダイヤルアップ", kInternet);
+        ASSERT_TRUE(testing_support::WriteBytes(
+            profile_.Path(u"destinations.txt"),
+            "{A1182988-0D73-439E-87AD-2A5B369F808B}|会社\r\n"
+            "{436EF144-B4FB-4863-A041-8F905A62C572}|インターネット\r\n"));
+    }
+    void TearDown() override { RegDeleteTreeW(HKEY_LOCAL_MACHINE, kConnections); }
+
+    testing_support::TestDeviceProfile profile_{kStores};
+    testing_support::ScratchDir dir_;
+};
+
+TEST_F(SettingsProgramTest, FreshStartShowsNoAutomaticChoiceAndOkWritesTheAccountIndex) {
+    SettingsProgram program(dir_.Folder());
+    ASSERT_NE(program.Window(), nullptr);
+    EXPECT_EQ(ChoiceOf(program, IDC_ACCOUNT_CHECK, IDC_ACCOUNT_LIST), (Choice{false, false, 0}));
+    EXPECT_EQ(SendMessageW(program.Item(IDC_ACCOUNT_LIST), CB_GETCOUNT, 0, 0), 3);
+    EXPECT_EQ(ChoiceOf(program, IDC_CONNECT_CHECK, IDC_CONNECT_LIST), (Choice{false, false, 0}));
+    EXPECT_EQ(SendMessageW(program.Item(IDC_CONNECT_LIST), CB_GETCOUNT, 0, 0), 3);
+    // The box enables its list and disables it again; the selection stays.
+    SendMessageW(program.Item(IDC_ACCOUNT_CHECK), BM_CLICK, 0, 0);
+    SendMessageW(program.Item(IDC_ACCOUNT_LIST), CB_SETCURSEL, 2, 0);
+    SendMessageW(program.Item(IDC_ACCOUNT_CHECK), BM_CLICK, 0, 0);
+    EXPECT_EQ(ChoiceOf(program, IDC_ACCOUNT_CHECK, IDC_ACCOUNT_LIST), (Choice{false, false, 2}));
+    SendMessageW(program.Item(IDC_ACCOUNT_CHECK), BM_CLICK, 0, 0);
+    EXPECT_EQ(ChoiceOf(program, IDC_ACCOUNT_CHECK, IDC_ACCOUNT_LIST), (Choice{true, true, 2}));
+    PressSoftKey(program, L"OK");
+    EXPECT_EQ(program.WaitForExit(), 0u);
+    EXPECT_EQ(FileIn(dir_),
+              "[Pelmora]\r\nRESACCOUNTINDEX=2\r\nPRIOFROM=FALSE\r\nRESALL=FALSE\r\n"
+              "RESALLCC=FALSE\r\nQUATE=FALSE\r\n");
+}
+
+// Only "OK" and Ctrl+Q write the file; every other way out leaves it as it was. The keys
+// work while a page control has the focus, as it has from the start.
+TEST_F(SettingsProgramTest, SavesOnlyWhenConfirmed) {
+    const std::string saved = "[Pelmora]\r\nRESACCOUNTINDEX=1\r\n";
+    const struct {
+        const char* how;
+        std::function<void(SettingsProgram&)> close;
+        bool writes;
+    } cases[] = {
+        {"soft key OK", [](SettingsProgram& p) { PressSoftKey(p, L"OK"); }, true},
+        {"Ctrl+Q", [](SettingsProgram& p) { p.PressControlKey('Q'); }, true},
+        {"Ctrl+A", [](SettingsProgram& p) { p.PressControlKey('A'); }, false},
+        {"menu cancel", [](SettingsProgram& p) { PickCancelFromMenu(p); }, false},
+        {"window closed", [](SettingsProgram& p) { PostMessageW(p.Window(), WM_CLOSE, 0, 0); },
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        ASSERT_TRUE(testing_support::WriteBytes(dir_.Path(u"Pelmora.ini"), saved));
+        SettingsProgram program(dir_.Folder());
+        ASSERT_NE(program.Window(), nullptr);
+        // The saved index shows; the user then moves to the first account.
+        EXPECT_EQ(ChoiceOf(program, IDC_ACCOUNT_CHECK, IDC_ACCOUNT_LIST), (Choice{true, true, 1}));
+        SendMessageW(program.Item(IDC_ACCOUNT_LIST), CB_SETCURSEL, 0, 0);
+        c.close(program);
+        EXPECT_EQ(program.WaitForExit(), 0u);
+        EXPECT_EQ(FileIn(dir_), c.writes ? "[Pelmora]\r\nRESACCOUNTINDEX=0\r\nPRIOFROM=FALSE\r\n"
+                                           "RESALL=FALSE\r\nRESALLCC=FALSE\r\nQUATE=FALSE\r\n"
+                                         : saved);
+    }
+}
+
+// A saved name selects the item equal to it, not an earlier one that merely begins with
+// it; only without an equal item does the first item beginning with it (any case) or item
+// 0 come up. "OK" then writes back what the page shows.
+TEST_F(SettingsProgramTest, SavedConnectionSelectsItsOwnItem) {
+    const struct {
+        const char* saved;  // CONNECTNAME as the file holds it
+        LRESULT selection;
+        const char* written;
+    } cases[] = {
+        {"R1BSUw==", 1, "R1BSUw=="},                  // GPRS, after GPRS2
+        {"R1BSUzI=", 0, "R1BSUzI="},                  // GPRS2
+        {"Z3Bycw==", 0, "R1BSUzI="},                  // gprs: GPRS2 begins with it
+        {"g1+DQ4OEg4s=", 2, "g1+DQ4OEg4uDQYNig3Y="},  // ダイヤル: ダイヤルアップ
+        {"gsiCtQ==", 0, "R1BSUzI="},                  // なし: no such connection
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.saved);
+        ASSERT_TRUE(testing_support::WriteBytes(
+            dir_.Path(u"Pelmora.ini"),
+            std::string("[Pelmora]\r\nCONNECTNAME=") + c.saved + "\r\n"));
+        SettingsProgram program(dir_.Folder());
+        ASSERT_NE(program.Window(), nullptr);
+        EXPECT_EQ(ChoiceOf(program, IDC_CONNECT_CHECK, IDC_CONNECT_LIST),
+                  (Choice{true, true, c.selection}));
+        PressSoftKey(program, L"OK");
+        EXPECT_EQ(program.WaitForExit(), 0u);
+        EXPECT_EQ(FileIn(dir_), std::string("[Pelmora]\r\nCONNECTNAME=") + c.written +
+                                    "\r\nPRIOFROM=FALSE\r\nRESALL=FALSE\r\nRESALLCC=FALSE\r\n"
+                                    "QUATE=FALSE\r\n");
+    }
+}
+
+TEST_F(SettingsProgramTest, SecondStartBringsTheFirstWindowForward) {
+    SettingsProgram program(dir_.Folder());
+    ASSERT_NE(program.Window(), nullptr);
+    HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                                 nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(other);
+    ASSERT_EQ(GetForegroundWindow(), other);
+    EXPECT_EQ(testing_support::RunSecondInstance(dir_.Folder()), 0u);
+    EXPECT_EQ(GetForegroundWindow(), program.Window());
+    DestroyWindow(other);
+    PostMessageW(program.Window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.WaitForExit(), 0u);
+}
+
+TEST_F(SettingsProgramTest, TabWalksThePageAndAroundAgain) {
+    SettingsProgram program(dir_.Folder());
+    ASSERT_NE(program.Window(), nullptr);
+    // Disabled controls cannot take the focus: both lists are enabled first, and the
+    // last click leaves the focus on the first box.
+    SendMessageW(program.Item(IDC_ACCOUNT_CHECK), BM_CLICK, 0, 0);
+    SendMessageW(program.Item(IDC_CONNECT_CHECK), BM_CLICK, 0, 0);
+    const int walk[] = {IDC_CONNECT_CHECK, IDC_CONNECT_LIST, IDC_ACCOUNT_CHECK, IDC_ACCOUNT_LIST,
+                        IDC_CONNECT_CHECK};
+    for (int id : walk) {
+        HWND focus = program.Focus();
+        EXPECT_EQ(focus, program.Item(id)) << id;
+        SendMessageW(focus, WM_CHAR, 9, 0);
+    }
+}
+
+TEST_F(SettingsProgramTest, FailedSaveKeepsTheWindowOpenAndSaysSo) {
+    // A folder where the file should be: nothing can be written there.
+    ASSERT_TRUE(CreateDirectoryW(
+        reinterpret_cast<const wchar_t*>(dir_.Path(u"Pelmora.ini").c_str()), nullptr));
+    SettingsProgram program(dir_.Folder());
+    ASSERT_NE(program.Window(), nullptr);
+    PressSoftKey(program, L"OK");
+    HWND box = program.WaitForWindow(L"#32770");
+    ASSERT_NE(box, nullptr);
+    wchar_t text[128] = {};
+    GetDlgItemTextW(box, 0xFFFF, text, 128);
+    EXPECT_STREQ(text, L"設定を保存できませんでした。");
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(program.WaitForExit(500), static_cast<DWORD>(STILL_ACTIVE));
+    EXPECT_TRUE(IsWindowVisible(program.Window()));
+    PickCancelFromMenu(program);
+    EXPECT_EQ(program.WaitForExit(), 0u);
+}
+
+// The window fills the screen above the soft keys; the picture of it with the menu open
+// stays in the build tree.
+TEST_F(SettingsProgramTest, FillsTheScreenAboveTheSoftKeys) {
+    SettingsProgram program(dir_.Folder());
+    ASSERT_NE(program.Window(), nullptr);
+    RECT window = {};
+    GetWindowRect(program.Window(), &window);
+    const RECT expected = {0, device::kNavigationBarHeight, device::kScreenWidth,
+                           device::kScreenHeight - device::kMenuBarHeight};
+    EXPECT_TRUE(EqualRect(&window, &expected))
+        << window.left << "," << window.top << "," << window.right << "," << window.bottom;
+    PressSoftKey(program, L"メニュー");
+    HWND menu = program.WaitForWindow(L"#32768");
+    ASSERT_NE(menu, nullptr);
+    Sleep(300);  // the pop-up's first paint reaches the screen
+    const RECT screen = {0, 0, device::kScreenWidth, device::kScreenHeight};
+    EXPECT_TRUE(testing_support::SaveScreen(u"settings_program_screen.bmp", screen));
+    PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageW(program.Window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.WaitForExit(), 0u);
+}
+
+}  // namespace
+}  // namespace pelmora
