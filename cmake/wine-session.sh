@@ -29,9 +29,19 @@ make_prefix() {
     ) 9>"$root/prefix.lock"
 }
 
+# The emulated device's in-process servers (its contacts library) registered in the prefix
+# from where this build keeps them; a build without them registers nothing.
+register_device_servers() {
+    bin="$(dirname "$root")/bin"
+    if [ -f "$bin/pimstore.dll" ]; then
+        "$WINE" regsvr32 /s pimstore.dll </dev/null >/dev/null 2>&1 || true
+    fi
+}
+
 case "$cmd" in
 prefix)
     make_prefix
+    register_device_servers
     ;;
 start)
     "$(dirname "$0")/wine-session.sh" stop "$root" || true
@@ -49,6 +59,7 @@ start)
     # Start the prefix's background processes (services, devices, desktop) now, detached
     # from any test's output, or they would hold a test's output pipe open after it ends.
     "$WINE" wineboot </dev/null >/dev/null 2>&1
+    register_device_servers
     echo "wine session: prefix $WINEPREFIX, display :$n"
     ;;
 stop)

@@ -151,6 +151,9 @@ Faults ParseFaults(std::string_view utf8) {
         {"stream_read", &faults.streamRead},
         {"compose", &faults.compose},
         {"sync", &faults.sync},
+        {"contacts_create", &faults.contactsCreate},
+        {"contacts_logon", &faults.contactsLogon},
+        {"contacts_choose", &faults.contactsChoose},
     };
     ForEachLine(utf8, [&](std::string_view line) {
         const size_t eq = line.find('=');
@@ -168,6 +171,10 @@ Faults ParseFaults(std::string_view utf8) {
         }
         if (key == "get_props_null") {
             faults.getPropsNull = value != 0;
+            return;
+        }
+        if (key == "contacts_create_null") {
+            faults.contactsCreateNull = value != 0;
             return;
         }
         bool after = false;
@@ -189,6 +196,19 @@ Faults ParseFaults(std::string_view utf8) {
         }
     });
     return faults;
+}
+
+std::vector<ContactEntry> ParseContactList(std::string_view utf8) {
+    std::vector<ContactEntry> contacts;
+    ForEachLine(utf8, [&](std::string_view line) {
+        const size_t bar = line.find('|');
+        ContactEntry contact{WideFromUtf8(Trim(line.substr(0, bar))), std::nullopt};
+        if (bar != std::string_view::npos) {
+            contact.address = WideFromUtf8(Trim(line.substr(bar + 1)));
+        }
+        contacts.push_back(std::move(contact));
+    });
+    return contacts;
 }
 
 std::string MakeEntryId(uint32_t storeIndex, std::string_view messageName) {

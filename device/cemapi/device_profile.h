@@ -60,8 +60,22 @@ struct Faults {
     Fault streamRead;            // IStream::Read (after: reads that succeed)
     Fault compose;               // MailComposeMessage (nothing is journalled)
     Fault sync;                  // MailSyncMessages (nothing is journalled)
+    // The contacts library (pimstore.dll).
+    Fault contactsCreate;             // creating the contacts application object
+    bool contactsCreateNull = false;  // creation succeeds but hands out no object
+    Fault contactsLogon;              // the application's Logon
+    Fault contactsChoose;             // ChooseContact
 };
 Faults ParseFaults(std::string_view utf8);
+
+// One contact of "contacts.txt": "name|address" a line. Only the first '|' separates; a
+// line without one is a contact without an e-mail address, "name|" one whose address is
+// empty. Blank lines and '#' lines are skipped.
+struct ContactEntry {
+    std::u16string name;
+    std::optional<std::u16string> address;
+};
+std::vector<ContactEntry> ParseContactList(std::string_view utf8);
 
 // Whether `name` can be used as one file name inside a folder (no separators, no "." or
 // "..", no control or reserved characters).
