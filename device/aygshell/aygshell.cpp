@@ -161,6 +161,16 @@ BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi) {
     }
     const DWORD flags = pshidi->dwFlags;
     HWND dialog = pshidi->hDlg;
+    // The handheld draws no caption, frame or close box on a dialog: its title is on the
+    // navigation bar.
+    SetWindowLongPtrW(dialog, GWL_STYLE,
+                      GetWindowLongPtrW(dialog, GWL_STYLE) &
+                          ~static_cast<LONG_PTR>(WS_CAPTION | WS_SYSMENU | WS_THICKFRAME));
+    SetWindowLongPtrW(dialog, GWL_EXSTYLE,
+                      GetWindowLongPtrW(dialog, GWL_EXSTYLE) &
+                          ~static_cast<LONG_PTR>(WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE));
+    SetWindowPos(dialog, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     if ((flags & (SHIDIF_DONEBUTTON | SHIDIF_EMPTYMENU)) != 0 && !RegisterBarClasses()) {
         return FALSE;
     }
