@@ -64,8 +64,8 @@ TEST(PimApplication, ServedInProcessForItsClassAndReleasedWithItsLastReference) 
     {
         RegKey server;
         ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT,
-                                L"CLSID\\{05058F23-20BE-11D2-8F18-0000F87A4335}\\InprocServer32",
-                                0, KEY_READ, server.Put()),
+                                L"CLSID\\{05058F23-20BE-11D2-8F18-0000F87A4335}\\InprocServer32", 0,
+                                KEY_READ, server.Put()),
                   ERROR_SUCCESS);
         wchar_t path[MAX_PATH] = {};
         DWORD size = sizeof path - sizeof(wchar_t);
