@@ -136,7 +136,7 @@ bool AddNavigationBar(HWND dialog) {
         return false;
     }
     HWND done = CreateWindowExW(
-        0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
+        0, L"BUTTON", L"ok", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
         kScreenWidth - kDoneButtonWidth - 2, 2, kDoneButtonWidth, kNavigationBarHeight - 4, bar,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), g_module, nullptr);
     if (done == nullptr) {

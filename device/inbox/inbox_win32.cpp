@@ -340,6 +340,15 @@ public:
     }
 
 protected:
+    // The message's text is read-only, but on white like any text the handheld shows.
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM, bool& handled) override {
+        handled = message == WM_CTLCOLORSTATIC;
+        if (!handled) {
+            return 0;
+        }
+        SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+    }
     void OnDone() override { DestroyWindow(Window()); }
     void OnSoftKey(bool right) override {
         if (right) {
