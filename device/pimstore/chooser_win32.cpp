@@ -6,6 +6,7 @@
 #include "sdk/aygshell.h"
 #include "sdk/pimstore.h"
 
+#include <new>
 #include <string>
 
 #include "device/pimstore/pimstore_ids.h"
@@ -166,10 +167,9 @@ HMODULE ThisModule() {
 using namespace pelmora;
 using namespace pelmora::device;
 
-extern "C" HRESULT WINAPI ChooseContact(LPCHOOSECONTACT lpcc) {
-    if (lpcc == nullptr || lpcc->cbSize != sizeof(CHOOSECONTACT)) {
-        return E_INVALIDARG;
-    }
+namespace {
+
+HRESULT RunChooser(LPCHOOSECONTACT lpcc) {
     lpcc->bstrContactName = nullptr;
     lpcc->bstrPropertyValueSelected = nullptr;
     const ContactsProfile profile = ReadContactsProfile();
@@ -198,4 +198,17 @@ extern "C" HRESULT WINAPI ChooseContact(LPCHOOSECONTACT lpcc) {
         lpcc->bstrPropertyValueSelected = AllocCountedString(*contact.address);
     }
     return S_OK;
+}
+
+}  // namespace
+
+extern "C" HRESULT WINAPI ChooseContact(LPCHOOSECONTACT lpcc) {
+    if (lpcc == nullptr || lpcc->cbSize != sizeof(CHOOSECONTACT)) {
+        return E_INVALIDARG;
+    }
+    try {
+        return RunChooser(lpcc);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
 }

@@ -94,12 +94,21 @@ public:
         BSTR s = SysAllocStringLen(W(text.c_str()), static_cast<UINT>(text.size()));
         EnterCriticalSection(&lock_);
         watching_ = 0;
-        if (s != nullptr) {
-            // Without the spy no free can be seen: the string then counts as live for good,
-            // which shows up rather than hides.
-            live_.push_back(active_ && lastBlock_ != nullptr ? lastBlock_ : s);
+        bool counted = s == nullptr;
+        try {
+            if (s != nullptr) {
+                // Without the spy no free can be seen: the string then counts as live for
+                // good, which shows up rather than hides.
+                live_.push_back(active_ && lastBlock_ != nullptr ? lastBlock_ : s);
+                counted = true;
+            }
+        } catch (const std::bad_alloc&) {
         }
         LeaveCriticalSection(&lock_);
+        if (!counted) {
+            SysFreeString(s);
+            return nullptr;
+        }
         return s;
     }
 
@@ -297,23 +306,28 @@ const wchar_t kClassKey[] = L"CLSID\\{05058F23-20BE-11D2-8F18-0000F87A4335}";
 
 }  // namespace
 
-ContactsProfile ReadContactsProfile() {
+ContactsProfile ReadContactsProfile() noexcept {
     ContactsProfile profile;
-    wchar_t buffer[1024];
-    const DWORD n = GetEnvironmentVariableW(L"PELMORA_DEVICE_PROFILE", buffer, 1024);
-    if (n == 0 || n >= 1024) {
-        return profile;
-    }
-    std::u16string folder(U(buffer), n);
-    while (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/')) {
-        folder.pop_back();
-    }
-    std::string text;
-    if (ReadProfileFile(folder + u"\\contacts.txt", text)) {
-        profile.contacts = ParseContactList(text);
-    }
-    if (ReadProfileFile(folder + u"\\faults.txt", text)) {
-        profile.faults = ParseFaults(text);
+    try {
+        wchar_t buffer[1024];
+        const DWORD n = GetEnvironmentVariableW(L"PELMORA_DEVICE_PROFILE", buffer, 1024);
+        if (n == 0 || n >= 1024) {
+            return profile;
+        }
+        std::u16string folder(U(buffer), n);
+        while (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/')) {
+            folder.pop_back();
+        }
+        std::string text;
+        if (ReadProfileFile(folder + u"\\contacts.txt", text)) {
+            profile.contacts = ParseContactList(text);
+        }
+        if (ReadProfileFile(folder + u"\\faults.txt", text)) {
+            profile.faults = ParseFaults(text);
+        }
+    } catch (const std::bad_alloc&) {
+        // Out of memory: no contacts and no faults.
+        profile = ContactsProfile{};
     }
     return profile;
 }

@@ -18,7 +18,7 @@ struct ContactsProfile {
     std::vector<ContactEntry> contacts;
     Faults faults;
 };
-ContactsProfile ReadContactsProfile();
+ContactsProfile ReadContactsProfile() noexcept;
 
 // A string for the caller to free with SysFreeString, counted until it is freed.
 BSTR AllocCountedString(const std::u16string& text);
