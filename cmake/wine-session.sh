@@ -29,18 +29,36 @@ make_prefix() {
     ) 9>"$root/prefix.lock"
 }
 
+# The emulated device's in-process servers (its contacts library) registered in the prefix
+# from where this build keeps them; a build without them registers nothing.
+register_device_servers() {
+    bin="$(dirname "$root")/bin"
+    if [ -f "$bin/pimstore.dll" ]; then
+        "$WINE" regsvr32 /s pimstore.dll </dev/null >/dev/null 2>&1 || true
+    fi
+}
+
 case "$cmd" in
 prefix)
     make_prefix
+    register_device_servers
     ;;
 start)
     "$(dirname "$0")/wine-session.sh" stop "$root" || true
     make_prefix
-    # Xvfb reports its display number on a pipe once it accepts clients.
+    # Sessions of other build trees may run at the same time, and their display lock files
+    # cannot be relied on to exist, so each tree starts looking for a free display at its
+    # own number instead of all at :0. Xvfb reports the display on a pipe once it accepts
+    # clients.
+    first=$(( $(printf '%s' "$root" | cksum | cut -d' ' -f1) % 400 + 100 ))
+    while [ -e "/tmp/.X11-unix/X$first" ] || [ -e "/tmp/.X$first-lock" ]; do
+        first=$((first + 1))
+    done
     fifo="$root/display.fifo"
     rm -f "$fifo" "$root/display"
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >"$root/xvfb.log" 2>&1 &
+    Xvfb ":$first" -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" \
+        >"$root/xvfb.log" 2>&1 &
     echo $! >"$root/xvfb.pid"
     read -r n <"$fifo"
     rm -f "$fifo"
@@ -49,6 +67,15 @@ start)
     # Start the prefix's background processes (services, devices, desktop) now, detached
     # from any test's output, or they would hold a test's output pipe open after it ends.
     "$WINE" wineboot </dev/null >/dev/null 2>&1
+    register_device_servers
+    # Wine opens the display for a process once; a program that starts before the desktop
+    # is ready can show no window at all. Wait until a probe can open one.
+    if [ -f "$(dirname "$root")/bin/devicescreen.exe" ]; then
+        for attempt in 1 2 3 4 5; do
+            "$WINE" devicescreen.exe desktop </dev/null >/dev/null 2>&1 && break
+            sleep 1
+        done
+    fi
     echo "wine session: prefix $WINEPREFIX, display :$n"
     ;;
 stop)

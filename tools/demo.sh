@@ -5,27 +5,37 @@
 # "接続を指定して送受信" over a connection of the other destination network, and the
 # Connection Manager's routing is printed before, during (as the sync saw it) and after.
 #
-# Usage: demo.sh WIN32_BUILD_DIR [--interactive]
+# Usage: demo.sh WIN32_BUILD_DIR [--interactive | --screenshots DIR]
 #   (default)      headless: the settings choose the account, so no dialog is needed
 #   --interactive  on your display ($DISPLAY): the Inbox's windows, the account choice
 #                  dialog and a compose window for each reply
+#   --screenshots DIR  headless, then a PNG of each window a user meets, saved in DIR
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
 usage() {
-    sed -n '6,9p' "$0" >&2
+    sed -n '6,10p' "$0" >&2
     exit 2
 }
 [ $# -ge 1 ] || usage
 win32=$(cd "$1" && pwd)
 shift
 interactive=0
-for arg in "$@"; do
-    case "$arg" in
+shots=
+while [ $# -gt 0 ]; do
+    case "$1" in
     --interactive) interactive=1 ;;
+    --screenshots)
+        [ $# -ge 2 ] || usage
+        mkdir -p "$2"
+        shots=$(cd "$2" && pwd)
+        shift
+        ;;
     *) usage ;;
     esac
+    shift
 done
+[ "$interactive" = 0 ] || [ -z "$shots" ] || usage
 
 root="$win32/wine"
 session="$top/cmake/wine-session.sh"
@@ -33,7 +43,8 @@ run="$top/cmake/wine-run.sh"
 dll="$win32/menuext/Pelmora.dll"
 setting="$win32/setting_app/PelmoraSetting.exe"
 inbox="$win32/bin/inbox.exe"
-for f in "$dll" "$inbox"; do
+screen="$win32/bin/devicescreen.exe"
+for f in "$dll" "$inbox" "$screen"; do
     [ -f "$f" ] || { echo "demo: $f is missing; build first (tools/pelmora build)" >&2; exit 1; }
 done
 
@@ -239,3 +250,37 @@ else
     echo "Some commands did not succeed (see the statuses above)." >&2
     exit 1
 fi
+[ -n "$shots" ] || exit 0
+
+# --- Screenshots: the emulated screen (240 x 320, top left of the session's display) as a
+# user meets it, driven by stylus taps and keys through devicescreen.exe. ---
+screen_run() { ( cd "$drive_c" && "$run" "$root" "$screen" "$@" ); }
+shot() { winpath "$shots/$1"; }
+# The Inbox's screen: navigation bar 26 px, header strip 20 px, messages 34 px a line; the
+# read view's header is two lines (36 px).
+first_message_y=63
+read_body_y=150
+# The account choice dialog's list starts below the navigation bar, 13 px a line.
+second_account_y=46
+ok_x=222
+ok_y=13
+
+say "screenshots of the Inbox (携帯メール) into $shots"
+# Without an account in the settings, the reply asks for one with the choice dialog.
+grep -v '^RESACCOUNTINDEX=' "$install_dir/Pelmora.ini" >"$install_dir/Pelmora.ini.new"
+mv "$install_dir/Pelmora.ini.new" "$install_dir/Pelmora.ini"
+inbox_run --interactive --store 1 </dev/null >"$win32/demo/inbox-interactive.log" 2>&1 &
+inbox_pid=$!
+screen_run wait PelmoraDeviceScreen \
+    capture "$(shot inbox-list.png)" \
+    hold 120 $first_message_y wait-menu capture "$(shot inbox-list-menu.png)" key escape \
+    double-tap 120 $first_message_y sleep 500 capture "$(shot inbox-read.png)" \
+    hold 120 $read_body_y wait-menu capture "$(shot inbox-read-menu.png)" \
+    key down key return wait アカウントの選択 capture "$(shot account-choice.png)" \
+    double-tap 40 $second_account_y wait-gone アカウントの選択 \
+    tap $ok_x $ok_y sleep 300 tap $ok_x $ok_y wait-gone PelmoraDeviceScreen 5000 ||
+    { echo "demo: the screenshot script did not finish" >&2; kill "$inbox_pid" 2>/dev/null || true; }
+wait "$inbox_pid" || true
+for f in inbox-list inbox-list-menu inbox-read inbox-read-menu account-choice; do
+    [ -f "$shots/$f.png" ] && echo "  $shots/$f.png"
+done

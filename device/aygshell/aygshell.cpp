@@ -206,7 +206,7 @@ bool AddNavigationBar(HWND dialog) {
         return false;
     }
     HWND done = CreateWindowExW(
-        0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
+        0, L"BUTTON", L"ok", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
         kScreenWidth - kDoneButtonWidth - 2, 2, kDoneButtonWidth, kNavigationBarHeight - 4, bar,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), g_module, nullptr);
     if (done == nullptr) {
@@ -358,6 +358,16 @@ BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi) {
     }
     const DWORD flags = pshidi->dwFlags;
     HWND dialog = pshidi->hDlg;
+    // The handheld draws no caption, frame or close box on a dialog: its title is on the
+    // navigation bar.
+    SetWindowLongPtrW(dialog, GWL_STYLE,
+                      GetWindowLongPtrW(dialog, GWL_STYLE) &
+                          ~static_cast<LONG_PTR>(WS_CAPTION | WS_SYSMENU | WS_THICKFRAME));
+    SetWindowLongPtrW(dialog, GWL_EXSTYLE,
+                      GetWindowLongPtrW(dialog, GWL_EXSTYLE) &
+                          ~static_cast<LONG_PTR>(WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE));
+    SetWindowPos(dialog, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     if ((flags & (SHIDIF_DONEBUTTON | SHIDIF_EMPTYMENU)) != 0 && !RegisterBarClasses()) {
         return FALSE;
     }

@@ -151,6 +151,9 @@ Faults ParseFaults(std::string_view utf8) {
         {"stream_read", &faults.streamRead},
         {"compose", &faults.compose},
         {"sync", &faults.sync},
+        {"contacts_create", &faults.contactsCreate},
+        {"contacts_logon", &faults.contactsLogon},
+        {"contacts_choose", &faults.contactsChoose},
     };
     ForEachLine(utf8, [&](std::string_view line) {
         const size_t eq = line.find('=');
@@ -175,6 +178,7 @@ Faults ParseFaults(std::string_view utf8) {
             {"netpick_exit", &faults.netpickExit, nullptr},
             {"netpick_entry3", nullptr, &faults.netpickEntry3},
             {"netpick_entry8", nullptr, &faults.netpickEntry8},
+            {"contacts_create_null", &faults.contactsCreateNull, nullptr},
         };
         for (const Setting& setting : settings) {
             if (setting.name != key) {
@@ -227,6 +231,19 @@ std::vector<DestinationLine> ParseDestinationList(std::string_view utf8) {
         list.push_back(std::move(d));
     });
     return list;
+}
+
+std::vector<ContactEntry> ParseContactList(std::string_view utf8) {
+    std::vector<ContactEntry> contacts;
+    ForEachLine(utf8, [&](std::string_view line) {
+        const size_t bar = line.find('|');
+        ContactEntry contact{WideFromUtf8(Trim(line.substr(0, bar))), std::nullopt};
+        if (bar != std::string_view::npos) {
+            contact.address = WideFromUtf8(Trim(line.substr(bar + 1)));
+        }
+        contacts.push_back(std::move(contact));
+    });
+    return contacts;
 }
 
 std::string MakeEntryId(uint32_t storeIndex, std::string_view messageName) {

@@ -67,6 +67,12 @@ struct Faults {
     uint32_t netpickEntry3 = 1;      // what entry 3 returns
     uint32_t netpickEntry8 = 1;      // what entry 8 returns
     bool netpickExit = false;        // the process ends inside entry 3 (killed mid-command)
+
+    // The contacts library (pimstore.dll).
+    Fault contactsCreate;             // creating the contacts application object
+    bool contactsCreateNull = false;  // creation succeeds but hands out no object
+    Fault contactsLogon;              // the application's Logon
+    Fault contactsChoose;             // ChooseContact
 };
 Faults ParseFaults(std::string_view utf8);
 
@@ -78,6 +84,15 @@ struct DestinationLine {
     bool secure = false;
 };
 std::vector<DestinationLine> ParseDestinationList(std::string_view utf8);
+
+// One contact of "contacts.txt": "name|address" a line. Only the first '|' separates; a
+// line without one is a contact without an e-mail address, "name|" one whose address is
+// empty. Blank lines and '#' lines are skipped.
+struct ContactEntry {
+    std::u16string name;
+    std::optional<std::u16string> address;
+};
+std::vector<ContactEntry> ParseContactList(std::string_view utf8);
 
 // Whether `name` can be used as one file name inside a folder (no separators, no "." or
 // "..", no control or reserved characters).

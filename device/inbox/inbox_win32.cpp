@@ -12,8 +12,11 @@
 #include <vector>
 
 #include "device/cemapi/device_profile.h"
+#include "device/aygshell/device_screen.h"
+#include "device/inbox/device_window_win32.h"
 #include "device/inbox/inbox_host_win32.h"
 #include "device/inbox/inbox_options.h"
+#include "mime/parse_message.h"
 #include "platform/owners.h"
 #include "platform/wide.h"
 #include "text/utf8.h"
@@ -262,7 +265,7 @@ int RunHeadless(const InboxOptions& options, const std::string& entryId) {
     return exitCode;
 }
 
-// ---- Interactive: a message list and a read view, each with the context menu. ----
+// ---- Interactive: the handheld's screen with the message list and the read view. ----
 
 constexpr int kListId = 1;
 constexpr int kTextId = 2;
@@ -271,24 +274,13 @@ struct Ui {
     InboxOptions options;
     std::vector<Store> stores;
     int store = -1;
-    HWND list = nullptr;
-    HWND readView = nullptr;
-    HWND readText = nullptr;
 };
-Ui* g_ui = nullptr;
 
-// Shows the view's context menu at the cursor for the selected message and runs the
-// chosen item with its text as the verb.
-void ShowContextMenu(HWND window, InboxView view) {
-    const int selected = static_cast<int>(SendMessageW(g_ui->list, LB_GETCURSEL, 0, 0));
-    if (g_ui->store < 0 || selected < 0) {
-        return;
-    }
-    const Store& store = g_ui->stores[static_cast<size_t>(g_ui->store)];
+// Shows the view's context menu for the message and runs the chosen item with its text as
+// the verb; what it did goes to stdout, as in the headless runs.
+void ShowContextMenu(HWND window, InboxView view, const std::string& entryId, POINT at) {
     ComPtr<InboxSite> site;
-    site.Attach(new (std::nothrow)
-                    InboxSite(EntryIdOf(g_ui->store, store.messages[static_cast<size_t>(selected)]),
-                              SelectionShape::Message));
+    site.Attach(new (std::nothrow) InboxSite(entryId, SelectionShape::Message));
     if (!site || !site->Valid()) {
         return;
     }
@@ -296,20 +288,20 @@ void ShowContextMenu(HWND window, InboxView view) {
     HMENU menu = CreatePopupMenu();
     BuildMenu(extensions, site.Get(), menu);
     if (GetMenuItemCount(menu) == 0) {
-        AppendMenuW(menu, MF_STRING | MF_GRAYED, 1, L"(no extensions)");
+        AppendMenuW(menu, MF_STRING | MF_GRAYED, 1, L"(メニュー項目なし)");
     }
-    POINT at;
-    GetCursorPos(&at);
+    POINT where;
+    const UINT placement = DeviceWindow::MenuPlacement(at, where);
+    SetForegroundWindow(window);
     const UINT id = static_cast<UINT>(
-        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, window, nullptr));
+        TrackPopupMenu(menu, TPM_RETURNCMD | placement, where.x, where.y, 0, window, nullptr));
     LoadedExtension* owner = id != 0 ? OwnerOf(extensions, id) : nullptr;
     if (owner != nullptr) {
         wchar_t text[256] = {};
         GetMenuStringW(menu, id, text, 256, MF_BYCOMMAND);
+        Print("invoke " + Utf8FromWide(U(text)) + "\n");
         const HRESULT hr = InvokeWithVerb(owner->menu.Get(), window, text, false);
-        const std::u16string title =
-            u"Inbox - " + std::u16string(U(text)) + u": " + WideFromUtf8(Hex(hr));
-        SetWindowTextW(window, W(title.c_str()));
+        Print("status " + Hex(hr) + "\n");
     }
     for (LoadedExtension& extension : extensions) {
         if (extension.withSite) {
@@ -319,119 +311,190 @@ void ShowContextMenu(HWND window, InboxView view) {
     DestroyMenu(menu);
 }
 
-void OpenReadView(HWND owner) {
-    const int selected = static_cast<int>(SendMessageW(g_ui->list, LB_GETCURSEL, 0, 0));
-    if (g_ui->store < 0 || selected < 0) {
-        return;
+// The read view: the message's sender and subject in the header, its text below, decoded
+// as the device shows it.
+class ReadScreen : public DeviceWindow {
+public:
+    // `raw`: the message's internet text as the store holds it.
+    bool Open(HWND owner, const std::string& entryId, const std::string& raw) {
+        entryId_ = entryId;
+        if (Window() == nullptr && !Create(u"メッセージング", u"戻る", u"メニュー", owner)) {
+            return false;
+        }
+        ParsedMessage parsed;
+        ParseMessage(parsed, raw.data(), raw.size());
+        const std::u16string body = parsed.body.Wide();
+        if (content_ == nullptr) {
+            const RECT rc = ContentArea();
+            content_ = CreateWindowExW(
+                0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY,
+                rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, Window(),
+                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTextId)), nullptr, nullptr);
+            SetContent(content_);
+        }
+        SetHeader(u"差出人: " + parsed.from.Wide() + u"\r\n件名: " + parsed.subject.Wide(), u"", 2);
+        SetWindowTextW(content_, W(body.c_str()));
+        ShowWindow(Window(), SW_SHOW);
+        SetFocus(content_);
+        return true;
     }
-    const Store& store = g_ui->stores[static_cast<size_t>(g_ui->store)];
-    const std::u16string folder = ProfileFolder() + u"\\" + WideFromUtf8(store.entry.folder);
-    std::string raw;
-    ReadFileBytes(folder + u"\\" + store.messages[static_cast<size_t>(selected)].name + u".eml",
-                  raw);
-    // Raw mail is shown as the device shows undecoded text: bytes in the ANSI code page,
-    // lines as they come.
-    std::u16string text;
-    const int n =
-        MultiByteToWideChar(CP_ACP, 0, raw.data(), static_cast<int>(raw.size()), nullptr, 0);
-    text.resize(static_cast<size_t>(n > 0 ? n : 0));
-    if (n > 0) {
-        MultiByteToWideChar(CP_ACP, 0, raw.data(), static_cast<int>(raw.size()), W(&text[0]), n);
-    }
-    if (g_ui->readView == nullptr) {
-        g_ui->readView =
-            CreateWindowExW(0, L"PelmoraInboxRead", L"Inbox - read view",
-                            WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, 480,
-                            480, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
-    }
-    SetWindowTextW(g_ui->readText, W(text.c_str()));
-    ShowWindow(g_ui->readView, SW_SHOW);
-}
 
-LRESULT CALLBACK ReadViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_CREATE:
-            g_ui->readText = CreateWindowExW(
-                WS_EX_CLIENTEDGE, L"EDIT", L"",
-                WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY, 0, 0, 100, 100,
-                window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTextId)), nullptr, nullptr);
-            return 0;
-        case WM_SIZE:
-            MoveWindow(g_ui->readText, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
-            return 0;
-        case WM_CONTEXTMENU:
-            ShowContextMenu(window, InboxView::Read);
-            return 0;
-        case WM_DESTROY:
-            g_ui->readView = nullptr;
-            g_ui->readText = nullptr;
-            return 0;
-        default:
-            return DefWindowProcW(window, message, wParam, lParam);
-    }
-}
-
-LRESULT CALLBACK ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_CREATE: {
-            g_ui->list = CreateWindowExW(
-                WS_EX_CLIENTEDGE, L"LISTBOX", L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY,
-                0, 0, 100, 100, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)),
-                nullptr, nullptr);
-            if (g_ui->store >= 0) {
-                for (const MessageEntry& m :
-                     g_ui->stores[static_cast<size_t>(g_ui->store)].messages) {
-                    const std::u16string line =
-                        m.subject.empty() ? m.name : m.subject + u"  (" + m.name + u")";
-                    SendMessageW(g_ui->list, LB_ADDSTRING, 0,
-                                 reinterpret_cast<LPARAM>(W(line.c_str())));
-                }
-                SendMessageW(g_ui->list, LB_SETCURSEL, 0, 0);
-            }
+protected:
+    // The message's text is read-only, but on white like any text the handheld shows.
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM, bool& handled) override {
+        handled = message == WM_CTLCOLORSTATIC;
+        if (!handled) {
             return 0;
         }
-        case WM_SIZE:
-            MoveWindow(g_ui->list, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
-            return 0;
-        case WM_COMMAND:
-            if (LOWORD(wParam) == kListId && HIWORD(wParam) == LBN_DBLCLK) {
-                OpenReadView(window);
-            }
-            return 0;
-        case WM_CONTEXTMENU:
-            ShowContextMenu(window, InboxView::List);
-            return 0;
-        case WM_DESTROY:
-            PostQuitMessage(0);
-            return 0;
-        default:
-            return DefWindowProcW(window, message, wParam, lParam);
+        SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
     }
-}
+    void OnDone() override { DestroyWindow(Window()); }
+    void OnSoftKey(bool right) override {
+        if (right) {
+            OnContextMenu({kScreenWidth - 1, kScreenHeight - kMenuBarHeight});
+        } else {
+            OnDone();
+        }
+    }
+    void OnContextMenu(POINT at) override {
+        ShowContextMenu(Window(), InboxView::Read, entryId_, at);
+    }
+    void OnDestroy() override { content_ = nullptr; }
+
+private:
+    std::string entryId_;
+    HWND content_ = nullptr;
+};
+
+// The message list of one store: subject over the message's name, two lines a message.
+class ListScreen : public DeviceWindow {
+public:
+    explicit ListScreen(Ui& ui) : ui_(ui) {}
+
+    bool Open() {
+        if (!Create(u"メッセージング", u"開く", u"メニュー", nullptr)) {
+            return false;
+        }
+        const RECT rc = ContentArea();
+        list_ = CreateWindowExW(0, L"LISTBOX", L"",
+                                WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY |
+                                    LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT,
+                                rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, Window(),
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)), nullptr,
+                                nullptr);
+        if (list_ == nullptr) {
+            return false;
+        }
+        SetContent(list_);
+        const Store* store = CurrentStore();
+        SetHeader(u"受信トレイ", store != nullptr && store->entry.name ? *store->entry.name : u"",
+                  1);
+        if (store != nullptr) {
+            for (const MessageEntry& m : store->messages) {
+                SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(m.name.c_str())));
+            }
+            SendMessageW(list_, LB_SETCURSEL, 0, 0);
+        }
+        ShowWindow(Window(), SW_SHOW);
+        SetFocus(list_);
+        return true;
+    }
+
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override {
+        handled = true;
+        switch (message) {
+            case WM_MEASUREITEM:
+                reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = 34;
+                return TRUE;
+            case WM_DRAWITEM:
+                DrawMessage(*reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
+                return TRUE;
+            case WM_COMMAND:
+                if (LOWORD(wParam) == kListId && HIWORD(wParam) == LBN_DBLCLK) {
+                    OpenReadView();
+                }
+                return 0;
+            default:
+                handled = false;
+                return 0;
+        }
+    }
+    void OnDone() override { DestroyWindow(Window()); }
+    void OnSoftKey(bool right) override {
+        if (right) {
+            OnContextMenu({kScreenWidth - 1, kScreenHeight - kMenuBarHeight});
+        } else {
+            OpenReadView();
+        }
+    }
+    void OnContextMenu(POINT at) override {
+        const MessageEntry* message = Selected();
+        ShowContextMenu(Window(), InboxView::List,
+                        message != nullptr ? EntryIdOf(ui_.store, *message) : std::string(), at);
+    }
+    void OnDestroy() override { PostQuitMessage(0); }
+
+private:
+    const Store* CurrentStore() const {
+        return ui_.store >= 0 ? &ui_.stores[static_cast<size_t>(ui_.store)] : nullptr;
+    }
+    const MessageEntry* Selected() const {
+        const Store* store = CurrentStore();
+        const LRESULT line = SendMessageW(list_, LB_GETCURSEL, 0, 0);
+        return store != nullptr && line >= 0 && static_cast<size_t>(line) < store->messages.size()
+                   ? &store->messages[static_cast<size_t>(line)]
+                   : nullptr;
+    }
+
+    void DrawMessage(const DRAWITEMSTRUCT& item) {
+        const Store* store = CurrentStore();
+        if (store == nullptr || item.itemID >= store->messages.size()) {
+            return;
+        }
+        const MessageEntry& m = store->messages[item.itemID];
+        const bool selected = (item.itemState & ODS_SELECTED) != 0;
+        FillRect(item.hDC, &item.rcItem,
+                 GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+        SetBkMode(item.hDC, TRANSPARENT);
+        HGDIOBJ old = SelectObject(item.hDC, Font());
+        const std::u16string subject = m.subject.empty() ? u"(件名なし)" : m.subject;
+        RECT top = {item.rcItem.left + 4, item.rcItem.top + 2, item.rcItem.right - 4,
+                    item.rcItem.top + 17};
+        RECT bottom = {top.left + 8, top.bottom, top.right, item.rcItem.bottom - 1};
+        SetTextColor(item.hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+        DrawTextW(item.hDC, W(subject.c_str()), -1, &top,
+                  DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+        SetTextColor(item.hDC, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : RGB(96, 96, 96));
+        DrawTextW(item.hDC, W(m.name.c_str()), -1, &bottom,
+                  DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+        RECT rule = {item.rcItem.left, item.rcItem.bottom - 1, item.rcItem.right,
+                     item.rcItem.bottom};
+        FillRect(item.hDC, &rule, GetSysColorBrush(COLOR_BTNFACE));
+        SelectObject(item.hDC, old);
+    }
+
+    void OpenReadView() {
+        const MessageEntry* message = Selected();
+        const Store* store = CurrentStore();
+        if (message == nullptr) {
+            return;
+        }
+        const std::u16string folder = ProfileFolder() + u"\\" + WideFromUtf8(store->entry.folder);
+        std::string raw;
+        ReadFileBytes(folder + u"\\" + message->name + u".eml", raw);
+        read_.Open(Window(), EntryIdOf(ui_.store, *message), raw);
+    }
+
+    Ui& ui_;
+    HWND list_ = nullptr;
+    ReadScreen read_;
+};
 
 int RunInteractive(Ui& ui) {
-    g_ui = &ui;
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSW list = {};
-    list.lpfnWndProc = ListViewProc;
-    list.hInstance = instance;
-    list.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-    list.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    list.lpszClassName = L"PelmoraInboxList";
-    WNDCLASSW read = list;
-    read.lpfnWndProc = ReadViewProc;
-    read.lpszClassName = L"PelmoraInboxRead";
-    if (!RegisterClassW(&list) || !RegisterClassW(&read)) {
-        return kExitUsage;
-    }
-    const std::u16string title =
-        u"Inbox - " + (ui.store >= 0 && ui.stores[static_cast<size_t>(ui.store)].entry.name
-                           ? *ui.stores[static_cast<size_t>(ui.store)].entry.name
-                           : std::u16string(u"(no store)"));
-    HWND window = CreateWindowExW(0, L"PelmoraInboxList", W(title.c_str()),
-                                  WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  360, 480, nullptr, nullptr, instance, nullptr);
-    if (window == nullptr) {
+    ListScreen list(ui);
+    if (!list.Open()) {
         return kExitUsage;
     }
     MSG message;
@@ -439,7 +502,6 @@ int RunInteractive(Ui& ui) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-    g_ui = nullptr;
     return kExitOk;
 }
 
@@ -509,7 +571,10 @@ int main() {
         args.emplace_back(pelmora::U(argv[i]));
     }
     LocalFree(argv);
-    // The Inbox's user-interface thread is a single-threaded apartment.
+    // Under Wine a process whose first window is COM's hidden one gets no display, so the
+    // desktop is asked for before COM starts. The Inbox's user-interface thread is a
+    // single-threaded apartment.
+    GetDesktopWindow();
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
         return 1;
     }

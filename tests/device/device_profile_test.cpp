@@ -31,6 +31,21 @@ TEST(StoreList, RowsKeepOrderNamesAndMissingNames) {
     }
 }
 
+TEST(ContactList, NamesWithAddressesEmptyAddressesAndNone) {
+    const auto contacts = ParseContactList(
+        "# name|address\r\n山田 花子 | hanako@example.jp\r\n佐藤|\n鈴木\n\na|b|c\n");
+    const std::vector<std::pair<std::u16string, std::optional<std::u16string>>> expected = {
+        {u"山田 花子", u"hanako@example.jp"},
+        {u"佐藤", u""},
+        {u"鈴木", std::nullopt},
+        {u"a", u"b|c"}};
+    ASSERT_EQ(contacts.size(), expected.size());
+    for (size_t i = 0; i < contacts.size(); ++i) {
+        EXPECT_EQ(contacts[i].name, expected[i].first) << i;
+        EXPECT_EQ(contacts[i].address, expected[i].second) << i;
+    }
+}
+
 TEST(EntryId, RoundTripsAndRejectsMalformedIdentifiers) {
     const std::string id = MakeEntryId(12, "msg-01");
     EXPECT_EQ(id, "12/msg-01");

@@ -1,0 +1,284 @@
+// devicescreen: drives and photographs the emulated handheld's screen from a script. Runs
+// its commands in order, in one process; input goes through the window system as a user's
+// would, pictures are read back from the screen as it is shown, so a popup menu of another
+// program is in the picture too.
+//
+//   desktop               fails unless this program can open windows on the display
+//   wait NAME [MS]        until a visible window of that class or title exists
+//   wait-menu [MS]        until a popup menu is shown
+//   wait-gone NAME [MS]   until no visible window of that class or title exists
+//   capture FILE.png [X Y W H]   the screen (default: the 240 x 320 handheld screen)
+//   tap X Y | double-tap X Y     a tap (two) with the stylus
+//   hold X Y              a tap and hold until a popup menu shows (at most 3 s)
+//   key NAME              escape, return, up, down, left, right, tab, space
+//   sleep MS
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "device/aygshell/device_screen.h"
+#include "device/screen/png_image.h"
+#include "platform/owners.h"
+
+namespace pelmora::device {
+
+namespace {
+
+void Error(const std::wstring& text) {
+    const std::wstring line = L"devicescreen: " + text + L"\n";
+    const int n = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), utf8.data(), n,
+                        nullptr, nullptr);
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), utf8.data(), static_cast<DWORD>(utf8.size()),
+              &written, nullptr);
+}
+
+struct Search {
+    const std::wstring* name;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<Search*>(param);
+    wchar_t text[256] = {};
+    wchar_t cls[256] = {};
+    GetClassNameW(window, cls, 256);
+    GetWindowTextW(window, text, 256);
+    if (IsWindowVisible(window) && (*search->name == cls || *search->name == text)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible top-level window whose class or title is `name`, whichever program shows it.
+HWND FindShown(const std::wstring& name) {
+    Search search = {&name, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+template <typename Done>
+bool WaitFor(Done done, DWORD ms) {
+    const ULONGLONG end = GetTickCount64() + ms;
+    while (!done()) {
+        if (GetTickCount64() > end) {
+            return false;
+        }
+        Sleep(50);
+    }
+    return true;
+}
+
+bool MenuShown() {
+    return FindShown(L"#32768") != nullptr;
+}
+
+void Button(DWORD flags) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof input);
+}
+
+void Key(WORD vk) {
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = input[1].ki.wVk = vk;
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof input[0]);
+}
+
+void Tap(int x, int y) {
+    SetCursorPos(x, y);
+    Sleep(50);
+    Button(MOUSEEVENTF_LEFTDOWN);
+    Button(MOUSEEVENTF_LEFTUP);
+}
+
+bool Capture(const std::wstring& path, const RECT& area) {
+    // What the screen shows once the programs have drawn what they owe.
+    Sleep(400);
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    HDC screen = GetDC(nullptr);
+    if (screen == nullptr) {
+        return false;
+    }
+    void* bits = nullptr;
+    GdiObject bitmap(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    HDC memory = CreateCompatibleDC(screen);
+    bool ok = bitmap && memory != nullptr;
+    if (ok) {
+        HGDIOBJ old = SelectObject(memory, bitmap.Get());
+        ok = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != FALSE;
+        GdiFlush();
+        SelectObject(memory, old);
+    }
+    if (memory != nullptr) {
+        DeleteDC(memory);
+    }
+    ReleaseDC(nullptr, screen);
+    if (!ok) {
+        return false;
+    }
+    // DIB rows are blue, green, red and padded to four bytes.
+    const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
+    auto* pixels = static_cast<uint8_t*>(bits);
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = pixels + static_cast<size_t>(y) * stride;
+        for (int x = 0; x < width; ++x) {
+            std::swap(row[x * 3], row[x * 3 + 2]);
+        }
+    }
+    const std::string png =
+        EncodePng(pixels, static_cast<uint32_t>(width), static_cast<uint32_t>(height), stride);
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return file && !png.empty() &&
+           WriteFile(file.Get(), png.data(), static_cast<DWORD>(png.size()), &written, nullptr) &&
+           written == png.size();
+}
+
+WORD KeyCode(const std::wstring& name) {
+    const std::pair<const wchar_t*, WORD> keys[] = {
+        {L"escape", VK_ESCAPE}, {L"return", VK_RETURN}, {L"up", VK_UP},   {L"down", VK_DOWN},
+        {L"left", VK_LEFT},     {L"right", VK_RIGHT},   {L"tab", VK_TAB}, {L"space", VK_SPACE},
+    };
+    for (const auto& [text, vk] : keys) {
+        if (name == text) {
+            return vk;
+        }
+    }
+    return 0;
+}
+
+class Script {
+public:
+    explicit Script(std::vector<std::wstring> args) : args_(std::move(args)) {}
+
+    int Run() {
+        while (at_ < args_.size()) {
+            const std::wstring command = args_[at_++];
+            if (!Step(command)) {
+                Error(L"step " + std::to_wstring(at_) + L" failed: " + command);
+                return 1;
+            }
+        }
+        return 0;
+    }
+
+private:
+    bool More() const { return at_ < args_.size(); }
+    bool NextIsNumber() const {
+        return More() && !args_[at_].empty() && iswdigit(args_[at_][0]) != 0;
+    }
+    int Number() { return More() ? _wtoi(args_[at_++].c_str()) : 0; }
+    std::wstring Text() { return More() ? args_[at_++] : std::wstring(); }
+    DWORD Timeout() { return NextIsNumber() ? static_cast<DWORD>(Number()) : 10000; }
+
+    bool Step(const std::wstring& command) {
+        if (command == L"desktop") {
+            // Wine opens the display for a process once: when the desktop was not ready
+            // then, the process can show nothing and a new one must try again.
+            GetDesktopWindow();
+            HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                         nullptr, nullptr);
+            if (probe != nullptr) {
+                DestroyWindow(probe);
+            }
+            return probe != nullptr;
+        }
+        if (command == L"wait") {
+            const std::wstring name = Text();
+            return WaitFor([&] { return FindShown(name) != nullptr; }, Timeout());
+        }
+        if (command == L"wait-gone") {
+            const std::wstring name = Text();
+            return WaitFor([&] { return FindShown(name) == nullptr; }, Timeout());
+        }
+        if (command == L"wait-menu") {
+            return WaitFor(MenuShown, Timeout());
+        }
+        if (command == L"capture") {
+            const std::wstring path = Text();
+            RECT area = {0, 0, kScreenWidth, kScreenHeight};
+            if (NextIsNumber()) {
+                area.left = Number();
+                area.top = Number();
+                area.right = area.left + Number();
+                area.bottom = area.top + Number();
+            }
+            return !path.empty() && area.right > area.left && area.bottom > area.top &&
+                   Capture(path, area);
+        }
+        if (command == L"tap" || command == L"double-tap") {
+            const int x = Number();
+            const int y = Number();
+            Tap(x, y);
+            if (command == L"double-tap") {
+                Sleep(80);
+                Tap(x, y);
+            }
+            return true;
+        }
+        if (command == L"hold") {
+            const int x = Number();
+            const int y = Number();
+            SetCursorPos(x, y);
+            Sleep(50);
+            Button(MOUSEEVENTF_LEFTDOWN);
+            const bool shown = WaitFor(MenuShown, 3000);
+            Button(MOUSEEVENTF_LEFTUP);
+            return shown;
+        }
+        if (command == L"key") {
+            const WORD vk = KeyCode(Text());
+            if (vk == 0) {
+                return false;
+            }
+            Key(vk);
+            Sleep(100);
+            return true;
+        }
+        if (command == L"sleep") {
+            Sleep(static_cast<DWORD>(Number()));
+            return true;
+        }
+        return false;
+    }
+
+    std::vector<std::wstring> args_;
+    size_t at_ = 0;
+};
+
+}  // namespace
+
+}  // namespace pelmora::device
+
+int main() {
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    std::vector<std::wstring> args;
+    for (int i = 1; argv != nullptr && i < argc; ++i) {
+        args.emplace_back(argv[i]);
+    }
+    LocalFree(argv);
+    if (args.empty()) {
+        pelmora::device::Error(L"usage: devicescreen COMMAND... (see the source's head)");
+        return 2;
+    }
+    return pelmora::device::Script(std::move(args)).Run();
+}

@@ -1,0 +1,86 @@
+// The emulated Inbox's interactive window as the handheld shows it: the whole 240 x 320
+// screen without a desktop caption or frame, a tap and hold on a message opens the context
+// menu, and "ok" on the navigation bar ends the program.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "device/aygshell/device_screen.h"
+#include "platform/owners.h"
+#include "platform/wide.h"
+#include "tests/device/device_profile_fixture.h"
+
+namespace pelmora::testing_support {
+namespace {
+
+struct Search {
+    DWORD process;
+    const wchar_t* cls;
+    HWND found;
+};
+
+BOOL CALLBACK Match(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<Search*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t cls[64] = {};
+    GetClassNameW(window, cls, 64);
+    if (process == search->process && IsWindowVisible(window) && lstrcmpW(cls, search->cls) == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible top-level window of `cls` shown by `process` within a few seconds; null if none.
+HWND WaitForWindow(DWORD process, const wchar_t* cls) {
+    for (int i = 0; i < 100; ++i) {
+        Search search = {process, cls, nullptr};
+        EnumWindows(Match, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr) {
+            return search.found;
+        }
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+TEST(InboxScreen, FillsTheScreenOpensTheMenuOnHoldAndEndsWithOk) {
+    TestDeviceProfile profile("mail|携帯メール");
+    profile.AddMessage("mail", "m1", "Subject: a\r\n\r\nbody\r\n", "subject=件名\r\n");
+    std::wstring command = L"\"" PELMORA_INBOX_EXE L"\" --interactive";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &info));
+    KernelHandle process(info.hProcess);
+    KernelHandle thread(info.hThread);
+
+    HWND screen = WaitForWindow(info.dwProcessId, L"PelmoraDeviceScreen");
+    ASSERT_NE(screen, nullptr);
+    RECT rc = {};
+    GetWindowRect(screen, &rc);
+    const RECT expected = {0, 0, device::kScreenWidth, device::kScreenHeight};
+    EXPECT_TRUE(EqualRect(&rc, &expected));
+    EXPECT_EQ(GetWindowLongPtrW(screen, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME | WS_SYSMENU), 0);
+
+    HWND list = FindWindowExW(screen, nullptr, L"ListBox", nullptr);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 1);
+    PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, 10));
+    HWND menu = WaitForWindow(info.dwProcessId, L"#32768");
+    EXPECT_NE(menu, nullptr);
+    PostMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(40, 10));
+    PostMessageW(screen, WM_CANCELMODE, 0, 0);
+
+    // "ok" on the navigation bar, at its right end.
+    PostMessageW(screen, WM_LBUTTONUP, 0, MAKELPARAM(device::kScreenWidth - 15, 13));
+    ASSERT_EQ(WaitForSingleObject(process.Get(), 10000), WAIT_OBJECT_0);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.Get(), &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+}
+
+}  // namespace
+}  // namespace pelmora::testing_support
