@@ -1,5 +1,6 @@
 #include "reply/reply_rules.h"
 
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,25 @@ void Extend(std::u16string& list, const std::u16string& more) {
         list += u';';
     }
     list += more;
+}
+
+// The first CR in [p, end), or end. The byte search finds a CR unit's 0x0D byte at the
+// latest; a 0x0D byte of any other unit only moves the search on past that unit.
+const char16_t* FindCr(const char16_t* p, const char16_t* end) {
+    while (p < end) {
+        const void* hit = std::memchr(p, 0x0D, static_cast<size_t>(end - p) * sizeof(char16_t));
+        if (hit == nullptr) {
+            return end;
+        }
+        const size_t offset =
+            static_cast<size_t>(static_cast<const char*>(hit) - reinterpret_cast<const char*>(p));
+        p += offset / sizeof(char16_t);
+        if (*p == u'\r') {
+            return p;
+        }
+        ++p;
+    }
+    return end;
 }
 
 }  // namespace
@@ -63,31 +83,49 @@ bool BuildReplyBody(const DualString& quoteSource, const SettingsRecord& setting
                     DualString& body) {
     const std::u16string_view source = quoteSource.Wide();
     const std::u16string_view mark = settings.quoteString.Wide();
-    std::u16string out;
-    if (!settings.signature.Empty()) {
-        out += settings.signature.Wide();
-        out += u'\n';
-    }
-    if (!source.empty() && mark.empty()) {
-        out += source;
-    } else if (!source.empty()) {
-        // One pass over the source into one growing text: at most one extra mark, blank and
-        // line end per CR LF.
-        const std::u16string_view crlf = u"\r\n";
-        size_t p = 0;
-        for (;;) {
-            out += mark;
-            out += u' ';
-            const size_t end = source.find(crlf, p);
-            if (end == std::u16string_view::npos) {
-                break;
-            }
-            out += source.substr(p, end - p);
-            out += u'\n';
-            p = end + crlf.size();
+    const std::u16string_view signature = settings.signature.Wide();
+    const bool quoting = !source.empty() && !mark.empty();
+    // The text is written once into room for it: every CR LF becomes a line end, a mark
+    // and a blank, so counting the CRs (a lone one is rare) bounds the size.
+    const char16_t* const begin = source.data();
+    const char16_t* const end = begin + source.size();
+    size_t crs = 0;
+    if (quoting) {
+        for (const char16_t* p = FindCr(begin, end); p != end; p = FindCr(p + 1, end)) {
+            ++crs;
         }
-        out += source.substr(p);
     }
+    const size_t size = (signature.empty() ? 0 : signature.size() + 1) + source.size() +
+                        (quoting ? (crs + 1) * mark.size() + 1 : 0);
+    std::u16string out(size, u'\0');
+    char16_t* o = &out[0];
+    auto put = [&o](std::u16string_view text) {
+        text.copy(o, text.size());
+        o += text.size();
+    };
+    if (!signature.empty()) {
+        put(signature);
+        *o++ = u'\n';
+    }
+    if (!quoting) {
+        put(source);
+    } else {
+        const char16_t* p = begin;
+        put(mark);
+        *o++ = u' ';
+        for (const char16_t* q = FindCr(p, end); q != end; q = FindCr(q + 1, end)) {
+            if (q + 1 == end || q[1] != u'\n') {
+                continue;  // a lone CR is text
+            }
+            put(std::u16string_view(p, static_cast<size_t>(q - p)));
+            *o++ = u'\n';
+            put(mark);
+            *o++ = u' ';
+            p = q + 2;
+        }
+        put(std::u16string_view(p, static_cast<size_t>(end - p)));
+    }
+    out.resize(static_cast<size_t>(o - out.data()));
     body = DualString(std::move(out));
     return !body.Empty();
 }
