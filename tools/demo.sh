@@ -3,26 +3,35 @@
 # the emulated Inbox replies with "アカウントを指定して返信" to each sample message, and each
 # compose request is printed as the compose window receives it.
 #
-# Usage: demo.sh WIN32_BUILD_DIR [--interactive]
+# Usage: demo.sh WIN32_BUILD_DIR [--interactive | --repeat N]
 #   (default)      headless: the settings choose the account, so no dialog is needed
 #   --interactive  on your display ($DISPLAY): the Inbox's windows, the account choice
 #                  dialog and a compose window for each reply
+#   --repeat N     headless, and each reply is made N more times in the Inbox's process,
+#                  which prints the time per command (warm); the requests are not printed
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
 usage() {
-    sed -n '6,9p' "$0" >&2
+    sed -n '6,11p' "$0" >&2
     exit 2
 }
 [ $# -ge 1 ] || usage
 win32=$(cd "$1" && pwd)
 shift
 interactive=0
-for arg in "$@"; do
-    case "$arg" in
+repeat=()
+while [ $# -gt 0 ]; do
+    case "$1" in
     --interactive) interactive=1 ;;
+    --repeat)
+        [ $# -ge 2 ] || usage
+        repeat=(--repeat "$2")
+        shift
+        ;;
     *) usage ;;
     esac
+    shift
 done
 
 root="$win32/wine"
@@ -147,11 +156,15 @@ for entry in "${messages[@]}"; do
     echo "--- $store_name / $name: 「$subject」"
     before=$(journal_lines)
     output=$(inbox_run --view read --store "$store" --message "$name" \
-        --item アカウントを指定して返信 | tr -d '\r')
+        --item アカウントを指定して返信 "${repeat[@]}" | tr -d '\r')
     status=$(printf '%s\n' "$output" | sed -n 's/^status //p')
     echo "  アカウントを指定して返信 -> status ${status:-none}"
     [ "$status" = 0x00000000 ] || failed=1
-    print_requests $((before + 1))
+    if [ ${#repeat[@]} -gt 0 ]; then
+        printf '%s\n' "$output" | sed -n 's/^repeat /  repeated /p'
+    else
+        print_requests $((before + 1))
+    fi
 done
 echo
 if [ "$failed" = 0 ]; then

@@ -183,6 +183,28 @@ void PrintStores(const std::vector<Store>& stores) {
     }
 }
 
+// Invokes the item `options.repeat` more times, warm, and prints the time per command.
+void TimeRepeats(LoadedExtension& owner, const void* verb, const InboxOptions& options,
+                 HRESULT first) {
+    LARGE_INTEGER frequency = {};
+    LARGE_INTEGER start = {};
+    LARGE_INTEGER stop = {};
+    QueryPerformanceFrequency(&frequency);
+    bool same = true;
+    QueryPerformanceCounter(&start);
+    for (uint32_t n = 0; n < options.repeat; ++n) {
+        same = InvokeWithVerb(owner.menu.Get(), nullptr, verb, options.unaligned) == first && same;
+    }
+    QueryPerformanceCounter(&stop);
+    const double ms = static_cast<double>(stop.QuadPart - start.QuadPart) * 1000.0 /
+                      static_cast<double>(frequency.QuadPart) / options.repeat;
+    char text[96];
+    std::snprintf(text, sizeof text, "repeat %lu %.3f ms per command%s\n",
+                  static_cast<unsigned long>(options.repeat), ms,
+                  same ? "" : " (a status differed)");
+    Print(text);
+}
+
 // One headless pass: load the view's extensions, build the menu, print it, invoke one item.
 int RunHeadless(const InboxOptions& options, const std::string& entryId) {
     ComPtr<InboxSite> site;
@@ -250,6 +272,9 @@ int RunHeadless(const InboxOptions& options, const std::string& entryId) {
             Print("invoke " + described + "\n");
             const HRESULT hr = InvokeWithVerb(owner->menu.Get(), nullptr, verb, options.unaligned);
             Print("status " + Hex(hr) + "\n");
+            if (options.repeat > 0) {
+                TimeRepeats(*owner, verb, options, hr);
+            }
         }
     }
     for (LoadedExtension& extension : extensions) {
