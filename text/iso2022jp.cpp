@@ -228,30 +228,21 @@ private:
     char16_t pairs_[0x8000] = {};
 };
 
-// Decodes the common runs from the reader's position straight to characters at `o`: JIS
-// pairs in kanji mode, plain bytes outside it, and the escapes that switch between the two
-// (they write nothing). Stops where the general path must take over. Only valid with no
-// lead byte waiting for its trail.
-char16_t* DecodeRuns(Iso2022JpReader& r, const RunTables& runs, char16_t* o) {
+// Reads the common runs from the reader's position: JIS pairs in kanji mode, handed to
+// `pair` (the address of the two bytes), plain bytes outside it, handed to `plain`, and the
+// escapes that switch between the two (they give nothing). Each handler writes what it was
+// given and says true, or says false where the general path must take over.
+template <typename Plain, typename Pair>
+void ReadRuns(Iso2022JpReader& r, Plain plain, Pair pair) {
     const unsigned char* p = r.s + r.i;
     const unsigned char* const end = r.s + r.len;
     for (;;) {
         if (r.kanji) {
-            while (end - p >= 2) {
-                const char16_t c = runs.Pair(p);
-                if (c == 0) {
-                    break;
-                }
-                *o++ = c;
+            while (end - p >= 2 && pair(p)) {
                 p += 2;
             }
         } else {
-            while (p < end) {
-                const char16_t c = runs.Plain(*p);
-                if (c == 0) {
-                    break;
-                }
-                *o++ = c;
+            while (p < end && plain(*p)) {
                 ++p;
             }
         }
@@ -268,7 +259,6 @@ char16_t* DecodeRuns(Iso2022JpReader& r, const RunTables& runs, char16_t* o) {
         p += 3;
     }
     r.i = static_cast<size_t>(p - r.s);
-    return o;
 }
 
 }  // namespace
@@ -280,9 +270,29 @@ size_t Iso2022JpToShiftJis(const char* in, size_t n, char* out) {
         put(first);
         put(second);
     };
+    auto plain = [&](unsigned char b) {
+        if (b == kEsc || b == kSo) {
+            return false;
+        }
+        put(b);
+        return true;
+    };
+    auto pair = [&](const unsigned char* p) {
+        unsigned char first = p[0];
+        unsigned char second = p[1];
+        if (!IsJisByte(first) || !IsJisByte(second)) {
+            return false;
+        }
+        JisPairToShiftJis(first, second);
+        putPair(first, second);
+        return true;
+    };
     Iso2022JpReader reader{reinterpret_cast<const unsigned char*>(in), TextLength(in, n)};
     while (!reader.AtEnd()) {
-        reader.Step(put, putPair);
+        ReadRuns(reader, plain, pair);
+        if (!reader.AtEnd()) {
+            reader.Step(put, putPair);
+        }
     }
     out[o] = '\0';
     return o;
@@ -327,7 +337,25 @@ bool AppendWideFromIso2022Jp(const char* in, size_t n, std::u16string& out) {
     Iso2022JpReader r{reinterpret_cast<const unsigned char*>(in), len};
     while (!r.AtEnd()) {
         if (pendingLead == 0) {
-            o = DecodeRuns(r, runs, o);
+            // Only whole characters come out of the runs, so none is left waiting.
+            ReadRuns(
+                r,
+                [&](unsigned char b) {
+                    const char16_t c = runs.Plain(b);
+                    if (c == 0) {
+                        return false;
+                    }
+                    *o++ = c;
+                    return true;
+                },
+                [&](const unsigned char* p) {
+                    const char16_t c = runs.Pair(p);
+                    if (c == 0) {
+                        return false;
+                    }
+                    *o++ = c;
+                    return true;
+                });
         }
         if (!r.AtEnd()) {
             r.Step(put, putPair);
