@@ -196,10 +196,8 @@ HRESULT ReplyCommand(MenuExtension& extension) {
     ReplyRecipients recipients = BuildReplyRecipients(parsed, sender, settings);
     DualString subject;
     const bool haveSubject = BuildReplySubject(subjectText, subject);
-    DualString quoteSource;
-    if (settings.quote && haveText) {
-        quoteSource = parsed.body;
-    }
+    const DualString nothing;
+    const DualString& quoteSource = settings.quote && haveText ? parsed.body : nothing;
     DualString body;
     const bool haveBody = BuildReplyBody(quoteSource, settings, body);
 

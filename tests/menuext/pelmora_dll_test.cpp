@@ -199,7 +199,7 @@ TEST_F(PelmoraServer, InboxShowsEachViewsItemWithItsState) {
         // Repeats are timed, and a status that stays the same is not mentioned.
         {2,
          u"read --item アカウントを指定して返信 --site cleared --repeat 3",
-         {"status 0x80004005", " ms per command"}},
+         {"status 0x80004005", " ms)"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Utf8FromWide(c.arguments));
