@@ -1,10 +1,13 @@
 // ISO-2022-JP to Shift_JIS on arbitrary bytes: the output fits in input length plus one,
-// is terminated where the result says, and stops at the first NUL of the input.
+// is terminated where the result says, and stops at the first NUL of the input; the
+// one-pass conversion to wide text gives what the two steps give.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 
+#include "text/codepage.h"
 #include "text/mail_decode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -14,6 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const void* nul = std::memchr(in, 0, size);
     const size_t len = nul ? static_cast<size_t>(static_cast<const char*>(nul) - in) : size;
     if (end > len || out[end] != '\0') {
+        __builtin_trap();
+    }
+    std::u16string steps;
+    std::u16string onePass;
+    if (!pelmora::AppendWideFromAnsi(out.get(), end, steps) ||
+        !pelmora::AppendWideFromIso2022Jp(in, size, onePass) || onePass != steps) {
         __builtin_trap();
     }
     if (size >= 2) {

@@ -1,5 +1,7 @@
 #include "mime/message_parts.h"
 
+#include <cstring>
+
 #include "text/string_util.h"
 
 namespace pelmora {
@@ -30,22 +32,32 @@ struct Walk {
     bool stopped = false;
 };
 
-// Start of the next line from `pos` that is a boundary line of the innermost level (`own`
-// true) or of an enclosing one (`own` false); the end of the text when there is none. The
-// innermost boundary is tried first, so that a nested boundary that begins with an outer
-// one still belongs to the nested level.
+// Start of the next line from `pos` (taken as a line start) that is a boundary line of the
+// innermost level (`own` true) or of an enclosing one (`own` false); the end of the text
+// when there is none. The innermost boundary is tried first, so that a nested boundary
+// that begins with an outer one still belongs to the nested level. Only the "-" bytes are
+// visited: a line start is `pos` or the byte after a CR LF at or after `pos`.
 size_t NextBoundaryLine(const Walk& walk, size_t pos, bool& own) {
     const std::string_view text = walk.text;
+    const size_t from = pos;
     while (pos < text.size()) {
-        if (pos + 1 < text.size() && text[pos] == '-' && text[pos + 1] == '-') {
+        const void* hit = std::memchr(text.data() + pos, '-', text.size() - pos);
+        if (hit == nullptr) {
+            break;
+        }
+        const size_t dash = static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+        const bool lineStart =
+            dash == from || (dash >= from + 2 && text[dash - 2] == '\r' && text[dash - 1] == '\n');
+        if (lineStart && dash + 1 < text.size() && text[dash + 1] == '-') {
             for (size_t i = walk.boundaries.size(); i-- > 0;) {
-                if (HasPrefixNoCase(text.substr(pos + 2), walk.boundaries[i])) {
+                if (HasPrefixNoCase(text.substr(dash + 2), walk.boundaries[i])) {
                     own = i + 1 == walk.boundaries.size();
-                    return pos;
+                    return dash;
                 }
             }
         }
-        pos = NextLineStart(text, pos);
+        // Any later boundary line starts after the next CR LF.
+        pos = NextLineStart(text, dash);
     }
     own = true;
     return text.size();

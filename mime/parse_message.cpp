@@ -16,9 +16,11 @@
 namespace pelmora {
 namespace {
 
-// The body bytes after transfer decoding. Decoded bytes are cut at their first NUL; when
-// nothing is left the raw bytes stand (a mislabelled part still gets quoted).
-void DecodeTransfer(const std::u16string& encoding, std::string_view raw, std::string& out) {
+// The body bytes after transfer decoding, held in `decoded` when a decoder ran. Decoded
+// bytes are cut at their first NUL; when nothing is left the raw bytes stand (a
+// mislabelled part still gets quoted).
+std::string_view DecodeTransfer(const std::u16string& encoding, std::string_view raw,
+                                std::unique_ptr<unsigned char[]>& decoded) {
     using Decoder = size_t (*)(const char*, size_t, unsigned char*);
     Decoder decode = nullptr;
     if (HasPrefixNoCase(encoding, u"base64")) {
@@ -27,19 +29,18 @@ void DecodeTransfer(const std::u16string& encoding, std::string_view raw, std::s
         decode = QuotedPrintableDecode;
     }
     if (decode != nullptr) {
-        std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[raw.size() + 2]);
-        if (buffer) {
-            const size_t n = decode(raw.data(), raw.size(), buffer.get());
-            const char* bytes = reinterpret_cast<const char*>(buffer.get());
+        decoded.reset(new (std::nothrow) unsigned char[raw.size() + 2]);
+        if (decoded) {
+            const size_t n = decode(raw.data(), raw.size(), decoded.get());
+            const char* bytes = reinterpret_cast<const char*>(decoded.get());
             const void* nul = std::memchr(bytes, 0, n);
             const size_t length = nul ? static_cast<const char*>(nul) - bytes : n;
             if (length > 0) {
-                out.assign(bytes, length);
-                return;
+                return {bytes, length};
             }
         }
     }
-    out.assign(raw.data(), raw.size());
+    return raw;
 }
 
 void ParseBody(ParsedMessage& message, std::string_view text) {
@@ -71,9 +72,9 @@ void ParseBody(ParsedMessage& message, std::string_view text) {
         return;
     }
     const size_t end = bodyEnd == kNoPosition ? text.size() : bodyEnd;
-    std::string bytes;
-    DecodeTransfer(message.contentTransferEncoding.Wide(), text.substr(bodyStart, end - bodyStart),
-                   bytes);
+    std::unique_ptr<unsigned char[]> decoded;
+    const std::string_view bytes = DecodeTransfer(message.contentTransferEncoding.Wide(),
+                                                  text.substr(bodyStart, end - bodyStart), decoded);
     std::u16string wide;
     if (DecodeBodyText(bytes.data(), bytes.size(), message.contentType.Multibyte(), wide)) {
         message.body = DualString(std::move(wide));

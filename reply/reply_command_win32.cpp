@@ -159,10 +159,8 @@ HRESULT ReplyCommand(MenuExtension& extension) {
 
     ReplyRecipients recipients;
     DualString subject;
-    DualString quoteSource;
-    if (settings.quote && haveText) {
-        quoteSource = parsed.body;
-    }
+    const DualString nothing;
+    const DualString& quoteSource = settings.quote && haveText ? parsed.body : nothing;
     DualString body;
     if (!BuildReplyRecipients(parsed, sender, settings, recipients) ||
         (subjectText != nullptr && !BuildReplySubject(subjectText, subject)) ||

@@ -1,5 +1,8 @@
 #include "reply/reply_rules.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <new>
 #include <string>
 #include <string_view>
@@ -14,6 +17,25 @@ void Extend(std::u16string& list, const std::u16string& more) {
         list += u';';
     }
     list += more;
+}
+
+// The first CR in [p, end), or end. The byte search finds a CR unit's 0x0D byte at the
+// latest; a 0x0D byte of any other unit only moves the search on past that unit.
+const char16_t* FindCr(const char16_t* p, const char16_t* end) {
+    while (p < end) {
+        const void* hit = std::memchr(p, 0x0D, static_cast<size_t>(end - p) * sizeof(char16_t));
+        if (hit == nullptr) {
+            return end;
+        }
+        const size_t offset =
+            static_cast<size_t>(static_cast<const char*>(hit) - reinterpret_cast<const char*>(p));
+        p += offset / sizeof(char16_t);
+        if (*p == u'\r') {
+            return p;
+        }
+        ++p;
+    }
+    return end;
 }
 
 }  // namespace
@@ -72,31 +94,60 @@ bool BuildReplyBody(const DualString& quoteSource, const SettingsRecord& setting
                     DualString& body) noexcept try {
     const std::u16string_view source = quoteSource.Wide();
     const std::u16string_view mark = settings.quoteString.Wide();
-    std::u16string out;
-    if (!settings.signature.Empty()) {
-        out += settings.signature.Wide();
-        out += u'\n';
-    }
-    if (!source.empty() && mark.empty()) {
-        out += source;
-    } else if (!source.empty()) {
-        // One pass over the source into one growing text: at most one extra mark, blank and
-        // line end per CR LF.
-        const std::u16string_view crlf = u"\r\n";
-        size_t p = 0;
-        for (;;) {
-            out += mark;
-            out += u' ';
-            const size_t end = source.find(crlf, p);
-            if (end == std::u16string_view::npos) {
-                break;
+    const std::u16string_view signature = settings.signature.Wide();
+    const bool quoting = !source.empty() && !mark.empty();
+    // The text is written once into room for it: every CR LF becomes a line end, a mark
+    // and a blank, so counting the CRs (a lone one is rare) bounds the size.
+    const char16_t* const begin = source.data();
+    const char16_t* const end = begin + source.size();
+    size_t crs = 0;
+    if (quoting) {
+        // In blocks whose count fits 16 bits, which the compiler turns into vector code.
+        for (const char16_t* p = begin; p < end;) {
+            const size_t block = std::min<size_t>(static_cast<size_t>(end - p), 0xFFFF);
+            uint16_t inBlock = 0;
+            for (size_t i = 0; i < block; ++i) {
+                inBlock = static_cast<uint16_t>(inBlock + (p[i] == u'\r'));
             }
-            out += source.substr(p, end - p);
-            out += u'\n';
-            p = end + crlf.size();
+            crs += inBlock;
+            p += block;
         }
-        out += source.substr(p);
     }
+    const size_t size = (signature.empty() ? 0 : signature.size() + 1) + source.size() +
+                        (quoting ? (crs + 1) * mark.size() + 1 : 0);
+    std::u16string out(size, u'\0');
+    char16_t* o = &out[0];
+    auto put = [&o](std::u16string_view text) {
+        text.copy(o, text.size());
+        o += text.size();
+    };
+    auto putMark = [&o, mark]() {
+        for (const char16_t c : mark) {
+            *o++ = c;  // a character or two: a loop is shorter than a copy call
+        }
+        *o++ = u' ';
+    };
+    if (!signature.empty()) {
+        put(signature);
+        *o++ = u'\n';
+    }
+    if (!quoting) {
+        put(source);
+    } else {
+        const char16_t* p = begin;
+        putMark();
+        for (const char16_t* q = FindCr(p, end); q != end; q = FindCr(q + 1, end)) {
+            if (q + 1 == end || q[1] != u'\n') {
+                continue;  // a lone CR is text
+            }
+            put(std::u16string_view(p, static_cast<size_t>(q - p)));
+            *o++ = u'\n';
+            putMark();
+            p = q + 2;
+        }
+        put(std::u16string_view(p, static_cast<size_t>(end - p)));
+    }
+    out.resize(static_cast<size_t>(o - out.data()));
     body = DualString(std::move(out));
     return true;
 } catch (const std::bad_alloc&) {

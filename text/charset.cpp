@@ -1,10 +1,9 @@
 // Charset dispatch for mail text: ISO-2022-JP through our own Shift_JIS path, anything else
 // through the platform converter.
-#include <memory>
+#include <cstring>
 #include <new>
 
 #include "text/charset_service.h"
-#include "text/codepage.h"
 #include "text/mail_decode.h"
 
 namespace pelmora {
@@ -30,19 +29,16 @@ bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
 
 bool ConvertCharsetText(const char* bytes, size_t n, std::u16string_view charset,
                         std::u16string& out) noexcept {
-    size_t len = 0;
-    while (len < n && bytes[len] != '\0') {
-        ++len;
-    }
+    const void* nul = n > 0 ? std::memchr(bytes, 0, n) : nullptr;
+    const size_t len =
+        nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - bytes) : n;
     try {
         if (EqualsNoCase(charset, u"US-ASCII")) {
             return false;
         }
         if (EqualsNoCase(charset, u"ISO-2022-JP")) {
-            std::unique_ptr<char[]> sjis(new char[len + 1]);
-            const size_t m = Iso2022JpToShiftJis(bytes, len, sjis.get());
             std::u16string wide;
-            if (!AppendWideFromAnsi(sjis.get(), m, wide)) {
+            if (!AppendWideFromIso2022Jp(bytes, len, wide)) {
                 return false;
             }
             out = std::move(wide);

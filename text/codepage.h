@@ -20,4 +20,18 @@ bool AppendWideFromAnsi(const char* bytes, size_t n, std::u16string& out);
 // cannot be done at all (then `out` is unchanged).
 bool AppendAnsiFromWide(const char16_t* wide, size_t n, std::string& out);
 
+// The decoding rules of AppendWideFromAnsi as tables, for callers that decode bytes as they
+// produce them: a lead byte takes the next byte as its trail unless that is NUL or the
+// end, and a lead byte without a trail gives `unmapped`.
+struct AnsiDecodeTable {
+    const bool* lead;        // 256 entries
+    const char16_t* single;  // 256 entries
+    const char16_t* pair;    // 65536 entries, lead * 256 + trail
+    char16_t unmapped;
+};
+
+// The table of the build's own code page stand-in; null where the platform converts
+// (Windows), whose converter is then the only one that gives the platform's answer.
+const AnsiDecodeTable* AnsiDecodeTableOrNull();
+
 }  // namespace pelmora

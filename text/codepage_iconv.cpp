@@ -51,16 +51,15 @@ public:
         return tables;
     }
 
-    bool IsLead(unsigned char b) const { return lead_[b]; }
-    char16_t Single(unsigned char b) const { return single_[b]; }
-    char16_t Pair(unsigned char lead, unsigned char trail) const {
-        return double_[static_cast<size_t>(lead) * 256 + trail];
-    }
+    const AnsiDecodeTable& Decoding() const { return decoding_; }
     // 0 when the code unit has no mapping; else one byte (< 0x100) or a lead/trail pair.
     unsigned Encode(char16_t c) const { return encode_[c]; }
 
 private:
-    Cp932Tables() : double_(256 * 256, kDefaultWide), encode_(65536, 0) {
+    Cp932Tables()
+        : double_(256 * 256, kDefaultWide),
+          encode_(65536, 0),
+          decoding_{lead_.data(), single_.data(), double_.data(), kDefaultWide} {
         iconv_t cd = iconv_open("UTF-16LE", "CP932");
         if (cd == reinterpret_cast<iconv_t>(-1)) {
             return;
@@ -148,48 +147,59 @@ private:
     std::array<char16_t, 256> single_{};
     std::vector<char16_t> double_;
     std::vector<unsigned> encode_;
+    AnsiDecodeTable decoding_;
 };
 
 }  // namespace
 
+const AnsiDecodeTable* AnsiDecodeTableOrNull() {
+    return &Cp932Tables::Get().Decoding();
+}
+
 bool AppendWideFromAnsi(const char* bytes, size_t n, std::u16string& out) {
-    const Cp932Tables& t = Cp932Tables::Get();
+    const AnsiDecodeTable& t = Cp932Tables::Get().Decoding();
     const auto* s = reinterpret_cast<const unsigned char*>(bytes);
-    out.reserve(out.size() + n);
+    // Never more characters than bytes: write into that much room, then cut it to size.
+    const size_t old = out.size();
+    out.resize(old + n);
+    char16_t* o = &out[0] + old;
     for (size_t i = 0; i < n; ++i) {
         const unsigned char b = s[i];
-        // A lead byte takes the next byte as its trail unless that is NUL or the end.
-        if (t.IsLead(b) && i + 1 < n && s[i + 1] != 0) {
-            out.push_back(t.Pair(b, s[i + 1]));
+        if (!t.lead[b]) {
+            *o++ = t.single[b];
+        } else if (i + 1 < n && s[i + 1] != 0) {
+            *o++ = t.pair[b * 256u + s[i + 1]];
             ++i;
-        } else if (t.IsLead(b)) {
-            out.push_back(kDefaultWide);
         } else {
-            out.push_back(t.Single(b));
+            *o++ = kDefaultWide;
         }
     }
+    out.resize(static_cast<size_t>(o - out.data()));
     return true;
 }
 
 bool AppendAnsiFromWide(const char16_t* wide, size_t n, std::string& out) {
     const Cp932Tables& t = Cp932Tables::Get();
-    out.reserve(out.size() + n * 2);
+    const size_t old = out.size();
+    out.resize(old + n * 2);
+    char* o = &out[0] + old;
     for (size_t i = 0; i < n; ++i) {
         const char16_t c = wide[i];
         if (c == 0) {
-            out.push_back('\0');
+            *o++ = '\0';
             continue;
         }
         const unsigned code = t.Encode(c);
         if (code == 0) {
-            out.push_back(kDefaultAnsi);
+            *o++ = kDefaultAnsi;
         } else if (code < 0x100) {
-            out.push_back(static_cast<char>(code));
+            *o++ = static_cast<char>(code);
         } else {
-            out.push_back(static_cast<char>(code >> 8));
-            out.push_back(static_cast<char>(code & 0xFF));
+            *o++ = static_cast<char>(code >> 8);
+            *o++ = static_cast<char>(code & 0xFF);
         }
     }
+    out.resize(static_cast<size_t>(o - out.data()));
     return true;
 }
 

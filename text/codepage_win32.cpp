@@ -29,6 +29,10 @@ bool AppendWideFromAnsi(const char* bytes, size_t n, std::u16string& out) {
     return true;
 }
 
+const AnsiDecodeTable* AnsiDecodeTableOrNull() {
+    return nullptr;
+}
+
 bool AppendAnsiFromWide(const char16_t* wide, size_t n, std::string& out) {
     if (n == 0) {
         return true;

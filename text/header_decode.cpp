@@ -31,13 +31,11 @@ bool IsFoldSpace(char c) {
 // The wide form of literal header bytes; raw ISO-2022-JP is rewritten as Shift_JIS first.
 std::u16string LiteralText(const char* bytes, size_t n, bool rawJis) {
     std::u16string wide;
-    if (!rawJis) {
+    if (rawJis) {
+        AppendWideFromIso2022Jp(bytes, n, wide);
+    } else {
         AppendWideFromAnsi(bytes, n, wide);
-        return wide;
     }
-    std::unique_ptr<char[]> sjis(new char[n + 1]);
-    const size_t m = Iso2022JpToShiftJis(bytes, n, sjis.get());
-    AppendWideFromAnsi(sjis.get(), m, wide);
     return wide;
 }
 
@@ -310,10 +308,8 @@ bool DecodeBodyText(const char* bytes, size_t n, std::string_view contentType,
             out = std::move(wide);
             return true;
         }
-        std::unique_ptr<char[]> sjis(new char[len + 1]);
-        const size_t m = Iso2022JpToShiftJis(bytes, len, sjis.get());
         wide.clear();
-        AppendWideFromAnsi(sjis.get(), m, wide);
+        AppendWideFromIso2022Jp(bytes, len, wide);
         out = std::move(wide);
         return true;
     } catch (const std::bad_alloc&) {

@@ -15,6 +15,11 @@ void JisPairToShiftJis(unsigned char& first, unsigned char& second);
 // position of that NUL. The output is never longer than the input.
 size_t Iso2022JpToShiftJis(const char* in, size_t n, char* out);
 
+// Appends to `out` the wide text of at most `n` ISO-2022-JP bytes (ending early at a NUL):
+// exactly what Iso2022JpToShiftJis followed by AppendWideFromAnsi gives. False when the
+// code page conversion cannot be done (then `out` is unchanged).
+bool AppendWideFromIso2022Jp(const char* in, size_t n, std::u16string& out);
+
 // Converts `n` bytes (ending early at a NUL) in the named MIME charset to wide text, never
 // more units than bytes; bytes the charset does not define become replacement characters.
 // False for "US-ASCII", for names the converter does not know, for charsets of 16- or

@@ -5,16 +5,18 @@
 # "接続を指定して送受信" over a connection of the other destination network, and the
 # Connection Manager's routing is printed before, during (as the sync saw it) and after.
 #
-# Usage: demo.sh WIN32_BUILD_DIR [--interactive | --screenshots DIR]
+# Usage: demo.sh WIN32_BUILD_DIR [--interactive | --screenshots DIR | --repeat N]
 #   (default)      headless: the settings choose the account, so no dialog is needed
 #   --interactive  on your display ($DISPLAY): the Inbox's windows, the account choice
 #                  dialog and a compose window for each reply
 #   --screenshots DIR  headless, then a PNG of each window a user meets, saved in DIR
+#   --repeat N     headless, and each reply is made N more times in the Inbox's process,
+#                  which prints the time per command (warm); the requests are not printed
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
 usage() {
-    sed -n '6,10p' "$0" >&2
+    sed -n '6,12p' "$0" >&2
     exit 2
 }
 [ $# -ge 1 ] || usage
@@ -22,6 +24,7 @@ win32=$(cd "$1" && pwd)
 shift
 interactive=0
 shots=
+repeat=()
 while [ $# -gt 0 ]; do
     case "$1" in
     --interactive) interactive=1 ;;
@@ -29,6 +32,11 @@ while [ $# -gt 0 ]; do
         [ $# -ge 2 ] || usage
         mkdir -p "$2"
         shots=$(cd "$2" && pwd)
+        shift
+        ;;
+    --repeat)
+        [ $# -ge 2 ] || usage
+        repeat=(--repeat "$2")
         shift
         ;;
     *) usage ;;
@@ -170,11 +178,15 @@ for entry in "${messages[@]}"; do
     echo "--- $store_name / $name: 「$subject」"
     before=$(journal_lines)
     output=$(inbox_run --view read --store "$store" --message "$name" \
-        --item アカウントを指定して返信 | tr -d '\r')
+        --item アカウントを指定して返信 "${repeat[@]}" | tr -d '\r')
     status=$(printf '%s\n' "$output" | sed -n 's/^status //p')
     echo "  アカウントを指定して返信 -> status ${status:-none}"
     [ "$status" = 0x00000000 ] || failed=1
-    print_requests $((before + 1))
+    if [ ${#repeat[@]} -gt 0 ]; then
+        printf '%s\n' "$output" | sed -n 's/^repeat /  repeated /p'
+    else
+        print_requests $((before + 1))
+    fi
 done
 
 # The Connection Manager's routing in one line: the destination carrying the HTTP proxy

@@ -9,7 +9,8 @@ const char kInboxUsage[] =
     "             [--item TEXT | --item-index N] [--verb TEXT | --verb-offset N | --null-verb]\n"
     "             [--unaligned] [--selection message|other-type|null-type|null-item|empty-id|\n"
     "              null-bytes|no-block|no-data-object] [--site set|none|cleared]\n"
-    "             [--list-messages] [--interactive]\n";
+    "             [--repeat N] [--list-messages] [--interactive]\n"
+    "--repeat N invokes the item N more times after the first and prints the time per command.\n";
 
 namespace {
 
@@ -116,6 +117,11 @@ bool ParseInboxOptions(const std::vector<std::u16string>& args, InboxOptions& op
             options.verbForm = VerbForm::Offset;
         } else if (arg == u"--null-verb") {
             options.verbForm = VerbForm::Null;
+        } else if (arg == u"--repeat") {
+            if (!value(v) || !ParseSmallNumber(v, options.repeat) || options.repeat == 0) {
+                error = u"--repeat takes a number from 1";
+                return false;
+            }
         } else if (arg == u"--unaligned") {
             options.unaligned = true;
         } else if (arg == u"--selection") {

@@ -47,6 +47,7 @@ struct InboxOptions {
     std::u16string verbText;
     uint32_t verbOffset = 0;
     bool unaligned = false;  // hand InvokeCommand a structure at an odd address
+    uint32_t repeat = 0;     // invoke the item this many more times and time them
     SelectionShape selection = SelectionShape::Message;
     SiteUse site = SiteUse::Set;
     bool listMessages = false;

@@ -195,6 +195,10 @@ TEST_F(PelmoraServer, InboxShowsEachViewsItemWithItsState) {
         {1, u"list", {"item 0 enabled 接続を指定して送受信"}},
         {2, u"read --item アカウントを指定して返信 --selection other-type", {"status 0x80004005"}},
         {2, u"read --item アカウントを指定して返信 --site cleared", {"status 0x80004005"}},
+        // Repeats are timed, and a status that stays the same is not mentioned.
+        {2,
+         u"read --item アカウントを指定して返信 --site cleared --repeat 3",
+         {"status 0x80004005", " ms)"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Utf8FromWide(c.arguments));

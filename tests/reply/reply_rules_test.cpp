@@ -90,6 +90,8 @@ TEST(ReplyBody, SignatureThenQuotedLines) {
         {u"S", u"M", u"x", u"S\nM x"},
         {u"S", u"", u"a\r\nb", u"S\na\r\nb"},  // no mark: the source as it is
         {u"", u">>", u"a\r\nb", u">> a\n>> b"},
+        // A unit with a 0x0D byte (U+4E0D) is no CR; CRs without LF stay.
+        {u"", u">", u"\u4E0D\r\n\r\r\n\u4E0D\r", u"> \u4E0D\n> \r\n> \u4E0D\r"},
     };
     for (const auto& c : cases) {
         SettingsRecord settings;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/text/com_apartment.h"
+#include "text/codepage.h"
 
 namespace pelmora {
 namespace {
@@ -18,6 +19,16 @@ std::string ToSjis(const std::string& in) {
     const size_t end = Iso2022JpToShiftJis(in.data(), in.size(), out.data());
     EXPECT_EQ(out[end], '\0');
     return std::string(out.data(), end);
+}
+
+// The one-pass conversion must give what its two steps give, appending to what is there.
+void ExpectOnePassMatchesSteps(const std::string& in) {
+    const std::string sjis = ToSjis(in);
+    std::u16string steps = u"<";
+    ASSERT_TRUE(AppendWideFromAnsi(sjis.data(), sjis.size(), steps));
+    std::u16string onePass = u"<";
+    EXPECT_TRUE(AppendWideFromIso2022Jp(in.data(), in.size(), onePass));
+    EXPECT_EQ(onePass, steps) << testing::PrintToString(in);
 }
 
 TEST(Iso2022JpToShiftJis, ConvertsEscapesAndModes) {
@@ -65,6 +76,27 @@ TEST(Iso2022JpToShiftJis, ConvertsEscapesAndModes) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ToSjis(c.in), c.out) << c.name;
+        ExpectOnePassMatchesSteps(c.in);
+    }
+}
+
+// Stray lead bytes (raw, shifted or lone in kanji mode) waiting for a trail from the next
+// step, and runs broken at every kind of byte, in random mixes.
+TEST(AppendWideFromIso2022Jp, MatchesTheTwoSteps) {
+    const std::string pieces[] = {
+        "\x1b$B",   "\x1b$@", "\x1b(B", "\x1b(J", "\x1b(I", "\x1b*I", "\x1bN",
+        "\x1bK",    "\x1bH",  "\x1b",   "\x0e",   "\x0f",   "\r",     "\n",
+        "$D",       "-!",     "y!",     "$",      "a",      " ",      "\x81",
+        "\x82\xA0", "\xE0",   "\xA4",   "\x80",   "\xFF",   "\x7F",   "~~",
+    };
+    uint32_t seed = 15;
+    for (int n = 0; n < 3000; ++n) {
+        std::string in;
+        for (int k = n % 12; k >= 0; --k) {
+            seed = seed * 1103515245u + 12345u;
+            in += pieces[(seed >> 16) % (sizeof pieces / sizeof pieces[0])];
+        }
+        ExpectOnePassMatchesSteps(in);
     }
 }
 
