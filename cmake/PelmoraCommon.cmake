@@ -39,7 +39,8 @@ add_subdirectory(${PELMORA_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_
 
 # One test executable is one CTest test: a Wine process start costs about half a second.
 # pelmora_add_test(NAME SOURCES ... LIBS ... [WINDOWS] [LOCKS lock...] [TIMEOUT s])
-# WINDOWS marks tests that open windows (they get the run's Xvfb display).
+# WINDOWS marks tests that open windows: they share the run's Xvfb display, whose foreground
+# window and input focus are one for all, so they hold it one at a time.
 # LOCKS names shared paths on the emulated C: drive that the test must hold alone.
 function(pelmora_add_test name)
     cmake_parse_arguments(T "WINDOWS" "TIMEOUT" "SOURCES;LIBS;LOCKS" ${ARGN})
@@ -62,6 +63,9 @@ function(pelmora_add_test name)
         WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
     if(PELMORA_WIN32)
         set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_session)
+    endif()
+    if(T_WINDOWS)
+        list(APPEND T_LOCKS pelmora_display)
     endif()
     if(T_LOCKS)
         set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_LOCKS}")

@@ -316,11 +316,16 @@ void ConnectionCatalogue::WriteBack() {
             if ((value.FirstDword() == 1) == entry.enabled) {
                 continue;
             }
-            // The same type and size as stored, only the number changed.
+            // The same type and size as stored, only the number changed; an empty value
+            // has no room for the number, so it gets the four bytes of one.
+            const uint32_t n = entry.enabled ? 1 : 0;
             std::vector<uint8_t> bytes(value.bytes.begin(), value.bytes.begin() + value.size);
-            uint32_t n = entry.enabled ? 1 : 0;
+            if (bytes.empty()) {
+                bytes.resize(sizeof n);
+            }
             std::memcpy(bytes.data(), &n, std::min<size_t>(sizeof n, bytes.size()));
-            registry_.SetValue(key.Get(), u"Enabled", value.type, bytes.data(), value.size);
+            registry_.SetValue(key.Get(), u"Enabled", value.type, bytes.data(),
+                               static_cast<uint32_t>(bytes.size()));
         }
     }
 }

@@ -20,6 +20,32 @@ bool SameName(const std::u16string& a, const std::u16string& b) {
                       [&](char16_t x, char16_t y) { return fold(x) == fold(y); });
 }
 
+// The path of an existing key with its last name as the registry stores it: keys are found
+// whatever the letter case, and one that is removed and made again must get its own back.
+std::u16string StoredKeyPath(ConnectionRegistry& registry, const std::u16string& path) {
+    const size_t slash = path.rfind(u'\\');
+    if (slash == std::u16string::npos) {
+        return path;
+    }
+    const std::u16string parentPath = path.substr(0, slash);
+    const std::u16string leaf = path.substr(slash + 1);
+    OpenRegistryKey parent(registry);
+    if (!parent.Open(parentPath.c_str(), kKeyRead)) {
+        return path;
+    }
+    std::vector<char16_t> name(256);
+    for (uint32_t index = 0;; ++index) {
+        uint32_t chars = static_cast<uint32_t>(name.size());
+        if (registry.EnumKey(parent.Get(), index, name.data(), &chars) != kRegistryOk) {
+            return path;
+        }
+        const std::u16string stored(name.data(), chars);
+        if (SameName(stored, leaf)) {
+            return parentPath + u"\\" + stored;
+        }
+    }
+}
+
 // Every value of an open key, in enumeration order.
 bool ReadAllValues(ConnectionRegistry& registry, RegistryKeyHandle key,
                    std::vector<SavedValue>& values) {
@@ -98,17 +124,20 @@ bool RestoreWholeKey(ConnectionRegistry& registry, const SavedKey& saved) {
             return false;
         }
     }
-    // Values come back in the order they were written: a key whose values stand in
-    // another order than the saved ones is written anew, whole.
-    if (!SameOrder(current, saved.values) &&
-        registry.DeleteKey(saved.path.c_str()) == kRegistryOk) {
-        current.clear();
-    }
     OpenRegistryKey key(registry);
     if (!key.Create(saved.path.c_str(), kKeyAllAccess)) {
         return false;
     }
     bool ok = true;
+    // Values come back in the order they were written: a key whose values stand in
+    // another order than the saved ones has them all written anew. The key itself stays,
+    // so its name keeps the letter case it was stored with.
+    if (!SameOrder(current, saved.values)) {
+        for (const SavedValue& v : current) {
+            ok = registry.DeleteValue(key.Get(), v.name.c_str()) == kRegistryOk && ok;
+        }
+        current.clear();
+    }
     for (const SavedValue& v : current) {
         auto kept = std::find_if(saved.values.begin(), saved.values.end(),
                                  [&](const SavedValue& s) { return SameName(s.name, v.name); });
@@ -239,6 +268,7 @@ bool RoutingSnapshot::Take(const ConnectionCatalogue& catalogue, ConnectionRegis
         long status = key.OpenStatus(proxy.path.c_str(), kKeyRead);
         if (status == kRegistryOk) {
             proxy.exists = true;
+            proxy.path = StoredKeyPath(registry, proxy.path);
             if (!ReadAllValues(registry, key.Get(), proxy.values)) {
                 return false;
             }

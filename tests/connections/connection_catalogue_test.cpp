@@ -129,6 +129,14 @@ TEST(BuildOddValues, ReadWithinBoundsWrittenAsFound) {
     ASSERT_EQ(device.Registry().QueryValue(key.Get(), u"Enabled", &type, data, &size), kRegistryOk);
     EXPECT_EQ(type, kRegistryString);
     EXPECT_EQ(std::vector<uint8_t>(data, data + size), (std::vector<uint8_t>{1, 0}));
+
+    // An empty "Enabled" has no room for the number: enabling it writes four bytes.
+    device.PutValue(a, u"Enabled", kRegistryBinary, {});
+    ConnectionCatalogue again(device, device.Registry());
+    EXPECT_TRUE(again.SelectConnection(DualString(), u"a"));
+    size = sizeof data;
+    ASSERT_EQ(device.Registry().QueryValue(key.Get(), u"Enabled", &type, data, &size), kRegistryOk);
+    EXPECT_EQ(std::vector<uint8_t>(data, data + size), (std::vector<uint8_t>{1, 0, 0, 0}));
 }
 
 #ifdef _WIN32

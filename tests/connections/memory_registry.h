@@ -41,6 +41,7 @@ public:
     std::vector<DestinationInfo> destinations;
 
     // Fixture building.
+    void PutKey(const std::u16string& path) { Ensure(path); }
     void PutValue(const std::u16string& path, const std::u16string& name, uint32_t type,
                   std::vector<uint8_t> data) {
         Key& k = Ensure(path);

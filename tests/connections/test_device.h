@@ -165,7 +165,7 @@ public:
         }
         for (const Proxy& p : proxies) {
             std::u16string path = std::u16string(kProxyKeyPrefix) + IdText(p.dest);
-            keys[Folded(path)].path = path;
+            PutKey(path);
             if (p.proxy != nullptr) {
                 PutValue(path, u"Proxy", kRegistryString, Bytes(p.proxy));
                 PutValue(path, u"SrcId", kRegistryString, Bytes(IdText(p.dest)));
