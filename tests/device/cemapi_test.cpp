@@ -107,9 +107,9 @@ protected:
         "sync|ActiveSync\r\nnameless\r\na|会社\r\nb|会社\r\nempty|\r\n"};
 };
 
-// The store table follows the store list; missing properties come back as error values, a
-// missing raw text as not found.
-TEST_F(Cemapi, ServesStoresAndMessagesAsTheProfileHasThem) {
+// Missing properties come back as error values, a missing raw text as not found. (The store
+// table is read through the account catalogue's tests.)
+TEST_F(Cemapi, ServesMessagesAsTheProfileHasThem) {
     const struct {
         std::string id;
         HRESULT status;
@@ -122,23 +122,6 @@ TEST_F(Cemapi, ServesStoresAndMessagesAsTheProfileHasThem) {
     };
     ComPtr<IMAPISession> session;
     ASSERT_EQ(Logon(session), S_OK);
-    ComPtr<IMAPITable> table;
-    ASSERT_EQ(session->GetMsgStoresTable(MAPI_UNICODE, table.Put()), S_OK);
-    SizedSPropTagArray(3, columns) = {3, {PR_DEFAULT_STORE, PR_DISPLAY_NAME_W, PR_ENTRYID}};
-    ASSERT_EQ(table->SetColumns(reinterpret_cast<LPSPropTagArray>(&columns), 0), S_OK);
-    RowSet rows;
-    ASSERT_EQ(table->QueryRows(10, 0, reinterpret_cast<LPSRowSet*>(rows.Put())), S_OK);
-    const SRowSet* set = reinterpret_cast<const SRowSet*>(rows.Get());
-    ASSERT_EQ(set->cRows, 5u);
-    const char16_t* names[] = {u"ActiveSync", nullptr, u"会社", u"会社", u""};
-    for (int i = 0; i < 5; ++i) {
-        const SPropValue* p = set->aRow[i].lpProps;
-        ASSERT_EQ(set->aRow[i].cValues, 3u);
-        EXPECT_EQ(p[0].ulPropTag == PR_DEFAULT_STORE && p[0].Value.b != 0, i == 0);
-        ExpectText(p[1], PR_DISPLAY_NAME_W, names[i]);
-        EXPECT_EQ(std::string(reinterpret_cast<char*>(p[2].Value.bin.lpb), p[2].Value.bin.cb),
-                  std::to_string(i));
-    }
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
         ComPtr<IMAPIProp> message;
@@ -226,19 +209,6 @@ TEST_F(Cemapi, EachFaultFailsItsCall) {
     }
 }
 
-// More memory hangs off a root block only; freeing the root frees it all.
-TEST_F(Cemapi, BuffersAreCounted) {
-    void* root = nullptr;
-    ASSERT_EQ(MAPIAllocateBuffer(16, &root), S_OK);
-    void* more = nullptr;
-    ASSERT_EQ(MAPIAllocateMore(32, root, &more), S_OK);
-    EXPECT_EQ(MAPIAllocateMore(8, more, &more), MAPI_E_INVALID_PARAMETER);
-    EXPECT_EQ(Leftovers(), "buffers=1 ");
-    EXPECT_EQ(MAPIFreeBuffer(root), 0u);
-    EXPECT_EQ(MAPIFreeBuffer(nullptr), 0u);
-    FreeProws(nullptr);
-}
-
 TEST_F(Cemapi, ComposeIsJournalledUnlessItFails) {
     MAILCOMPOSEFIELDS f = {};
     f.cbSize = sizeof f;
@@ -273,55 +243,6 @@ TEST_F(Cemapi, ComposeIsJournalledUnlessItFails) {
               R"("messageClass": "IPM.Note"})");
     EXPECT_EQ(lines[1].json, R"({"call": "MailComposeMessage", "request": null})");
     EXPECT_EQ(lines[2].Raw("attachments"), R"(["a.txt", "b c.jpg"])");
-}
-
-TEST_F(Cemapi, SyncRecordsTheRoutingOfTheMoment) {
-    const std::wstring root = L"Comm\\ConnMgr\\Providers\\";
-    const std::wstring connections = root + L"{7C4B7A38-5FF7-4bc1-80F6-5DA7870BB1AA}\\Connections";
-    const std::wstring proxies = root + L"{EF097F4C-DC4B-4c98-8FF6-AEF805DC0E8E}";
-    const std::wstring internet = L"{436EF144-B4FB-4863-A041-8F905A62C572}";
-    const std::wstring work = L"{A1182988-0D73-439E-87AD-2A5B369F808B}";
-    auto clear = [&] {
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, connections.c_str());
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, proxies.c_str());
-    };
-    auto text = [](const std::wstring& key, const wchar_t* name, const std::wstring& value) {
-        RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, REG_SZ, value.c_str(),
-                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    };
-    auto enabled = [](const std::wstring& key, DWORD value) {
-        RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"Enabled", REG_DWORD, &value, 4);
-    };
-    clear();
-    enabled(connections + L"\\GPRS", 1);
-    text(connections + L"\\GPRS", L"DestId", internet);
-    enabled(connections + L"\\ダイヤルアップ", 2);
-    text(connections + L"\\ダイヤルアップ", L"DestId", work);
-    text(proxies + L"\\HTTP-" + internet, L"SrcId", L"{SRC}");
-    text(proxies + L"\\HTTP-" + internet, L"DestId", work);
-    ASSERT_EQ(MailSyncMessages(nullptr, MCF_ACCOUNT_IS_NAME), S_OK);
-    enabled(connections + L"\\GPRS", 0);
-    ASSERT_EQ(MailSyncMessages(L"ActiveSync", 0), S_OK);
-    clear();
-
-    const std::vector<JournalLine> lines = profile_.Outbox();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].Text("call"), u"MailSyncMessages");
-    EXPECT_TRUE(lines[0].IsNull("account"));
-    EXPECT_EQ(lines[0].Raw("flags"), "1");
-    const JournalLine routing{std::string(lines[0].Raw("routing"))};
-    for (
-        const char* connection :
-        {R"({"name": "GPRS", "enabled": 1, "destId": "{436EF144-B4FB-4863-A041-8F905A62C572}"})",
-         R"({"name": "ダイヤルアップ", "enabled": 2, "destId": "{A1182988-0D73-439E-87AD-2A5B369F808B}"})"}) {
-        EXPECT_NE(routing.Raw("connections").find(connection), std::string::npos) << routing.json;
-    }
-    EXPECT_EQ(routing.Raw("proxies"),
-              R"([{"destination": "{436EF144-B4FB-4863-A041-8F905A62C572}", "srcId": "{SRC}", )"
-              R"("destId": "{A1182988-0D73-439E-87AD-2A5B369F808B}", "proxy": null}])");
-    EXPECT_EQ(lines[1].Text("account"), u"ActiveSync");
-    EXPECT_NE(lines[1].Raw("routing").find(R"({"name": "GPRS", "enabled": 0, )"),
-              std::string::npos);
 }
 
 // Run only as a child process of the test below: leaves a session and a buffer behind and
