@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "device/aygshell/device_screen.h"
+#include "dialog_layout/dialog_template.h"
 #include "dialog_driver.h"
 #include "platform/owners.h"
 #include "platform/wide.h"
@@ -148,34 +149,23 @@ TEST(ChoiceDialog, TemplateHoldsTheListDialog) {
     DLGTEMPLATE head;
     std::memcpy(&head, bytes, sizeof head);
     EXPECT_EQ(head.style, 0x80C80040u);
-    EXPECT_EQ(head.cdit, 1);
     EXPECT_EQ(std::vector<int>({head.x, head.y, head.cx, head.cy}),
               std::vector<int>({0, 0, 186, 135}));
-    // No menu, the predefined class, then title, point size and face as UTF-16 words.
-    const auto* words = reinterpret_cast<const char16_t*>(bytes + 18);
-    EXPECT_EQ(words[0] + words[1], 0);
-    const std::u16string title(words + 2);
-    EXPECT_EQ(title, u"アカウントの選択");
-    const char16_t* p = words + 2 + title.size() + 1;
-    EXPECT_EQ(p[0], 9);
-    const std::u16string face(p + 1);
-    EXPECT_EQ(face, u"ＭＳ Ｐゴシック");
-    // The one item starts on a DWORD boundary.
-    const size_t offset =
-        (reinterpret_cast<const BYTE*>(p + 1 + face.size() + 1) - bytes + 3) & ~3u;
-    ASSERT_LE(offset + sizeof(DLGITEMTEMPLATE) + 4, size);
-    DLGITEMTEMPLATE item;
-    std::memcpy(&item, bytes + offset, sizeof item);
+    DialogTemplate t;
+    ASSERT_TRUE(ParseDialogTemplate(bytes, size, t));
+    EXPECT_TRUE(t.menu == DialogTemplate::MenuKind::None && t.className.Wide().empty());
+    EXPECT_EQ(t.title.Wide(), u"アカウントの選択");
+    EXPECT_EQ(t.pointSize, 9);
+    EXPECT_EQ(t.faceName.Wide(), u"ＭＳ Ｐゴシック");
+    ASSERT_EQ(t.items.size(), 1u);
+    const DialogItem& item = t.items[0];
     EXPECT_EQ(item.style, 0x50210101u);
     EXPECT_EQ(std::vector<int>({item.x, item.y, item.cx, item.cy, item.id}),
               std::vector<int>({7, 7, 172, 121, IDC_CHOICE_LIST}));
     // The list box by its atom or its class name.
-    const auto* itemClass =
-        reinterpret_cast<const char16_t*>(bytes + offset + sizeof(DLGITEMTEMPLATE));
-    EXPECT_TRUE(itemClass[0] == 0xFFFF
-                    ? itemClass[1] == 0x0083
-                    : CompareStringOrdinal(reinterpret_cast<const wchar_t*>(itemClass), -1,
-                                           L"ListBox", -1, TRUE) == CSTR_EQUAL);
+    EXPECT_TRUE(item.classIsName ? CompareStringOrdinal(W(item.className.Wide().c_str()), -1,
+                                                        L"ListBox", -1, TRUE) == CSTR_EQUAL
+                                 : item.classOrdinal == 0x0083);
 }
 
 }  // namespace
