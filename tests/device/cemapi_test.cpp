@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -138,74 +137,6 @@ TEST_F(Cemapi, ServesMessagesAsTheProfileHasThem) {
         EXPECT_EQ(ReadRaw(message.Get(), raw, reads), c.raw ? S_OK : MAPI_E_NOT_FOUND);
         EXPECT_EQ(raw, c.raw.value_or(""));
         EXPECT_EQ(reads, c.raw ? static_cast<int>(c.raw->size() / 255 + 1) : 1);
-    }
-}
-
-// Each fault switch fails its own call (or lets it succeed with nothing handed out) after
-// everything before it worked; so do entry identifiers that name no message.
-TEST_F(Cemapi, EachFaultFailsItsCall) {
-    enum Step { kLogon, kTable, kColumns, kRows, kOpen, kProps, kRaw, kAll };
-    const struct {
-        const char* faults;
-        Step step;
-        HRESULT status;  // S_FALSE: success without a result
-        int calls;       // row queries or reads that worked first
-        std::string id;
-    } cases[] = {
-        {"logon=0x80040111", kLogon, MAPI_E_LOGON_FAILED, 0, "3/m1"},
-        {"stores_table=0x8007000E", kTable, E_OUTOFMEMORY, 0, "3/m1"},
-        {"set_columns=0x80004005", kColumns, E_FAIL, 0, "3/m1"},
-        {"query_rows=0x80040115\nquery_rows_after=2", kRows, MAPI_E_NETWORK_ERROR, 2, "3/m1"},
-        {"open_entry=0x8004010F", kOpen, MAPI_E_NOT_FOUND, 0, "3/m1"},
-        {"open_entry_null=1", kOpen, S_FALSE, 0, "3/m1"},
-        {"get_props=0x80004005", kProps, E_FAIL, 0, "3/m1"},
-        {"get_props_null=1", kProps, S_FALSE, 0, "3/m1"},
-        {"open_property=0x8004010F", kRaw, MAPI_E_NOT_FOUND, 0, "3/m1"},
-        {"stream_stat=0x80030005", kRaw, STG_E_ACCESSDENIED, 0, "3/m1"},
-        {"stream_read=0x8003001E", kRaw, STG_E_READFAULT, 0, "3/m1"},
-        {"stream_read=0x8003001E\nstream_read_after=2", kRaw, STG_E_READFAULT, 2, "3/m1"},
-        {"", kAll, S_OK, 2, "3/m1"},
-        {"", kOpen, MAPI_E_NOT_FOUND, 0, "9/m1"},
-        {"", kOpen, MAPI_E_INVALID_ENTRYID, 0, "3/../b/m1"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.faults + (" " + c.id));
-        profile_.SetFaults(c.faults);
-        ComPtr<IMAPISession> session;
-        ComPtr<IMAPITable> table;
-        ComPtr<IMAPIProp> message;
-        ULONG count = 0;
-        MapiBuffer<SPropValue> values;
-        std::string raw;
-        int calls = 0;
-        SizedSPropTagArray(1, columns) = {1, {PR_DISPLAY_NAME_W}};
-        const std::function<HRESULT()> steps[] = {
-            [&] { return Logon(session); },
-            [&] { return session->GetMsgStoresTable(MAPI_UNICODE, table.Put()); },
-            [&] { return table->SetColumns(reinterpret_cast<LPSPropTagArray>(&columns), 0); },
-            [&] {
-                for (;; ++calls) {
-                    RowSet rows;
-                    const HRESULT hr =
-                        table->QueryRows(1, 0, reinterpret_cast<LPSRowSet*>(rows.Put()));
-                    if (FAILED(hr) || reinterpret_cast<SRowSet*>(rows.Get())->cRows == 0) {
-                        calls = FAILED(hr) ? calls : 0;
-                        return hr;
-                    }
-                }
-            },
-            [&] { return Open(session.Get(), c.id, message); },
-            [&] { return GetProps(message.Get(), count, values); },
-            [&] { return ReadRaw(message.Get(), raw, calls); },
-        };
-        int step = 0;
-        HRESULT hr = S_OK;
-        while (step < kAll && (hr = steps[step]()) == S_OK) {
-            ++step;
-        }
-        EXPECT_EQ(step, c.step);
-        EXPECT_EQ(hr, c.status);
-        EXPECT_EQ(calls, c.calls);
     }
 }
 
