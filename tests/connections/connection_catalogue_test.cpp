@@ -130,8 +130,12 @@ TEST(BuildOddValues, ReadWithinBoundsWrittenAsFound) {
     EXPECT_EQ(type, kRegistryString);
     EXPECT_EQ(std::vector<uint8_t>(data, data + size), (std::vector<uint8_t>{1, 0}));
 
-    // An empty "Enabled" has no room for the number: enabling it writes four bytes.
-    device.PutValue(a, u"Enabled", kRegistryBinary, {});
+    // An empty "Enabled" has no room for the number: enabling it writes four bytes. Written
+    // through the registry the rules run against, which on Windows is the device's own.
+    OpenRegistryKey writable(device.Registry());
+    ASSERT_TRUE(writable.Open(a.c_str(), kKeyAllAccess));
+    ASSERT_EQ(device.Registry().SetValue(writable.Get(), u"Enabled", kRegistryBinary, data, 0),
+              kRegistryOk);
     ConnectionCatalogue again(device, device.Registry());
     EXPECT_TRUE(again.SelectConnection(DualString(), u"a"));
     size = sizeof data;
