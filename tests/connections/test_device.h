@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,10 @@ inline std::u16string IdText(int dest) {
     return s;
 }
 
+inline std::u16string Wide(const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
+
 inline std::vector<uint8_t> Bytes(const std::u16string& text, bool terminated = true) {
     std::vector<uint8_t> b;
     for (char16_t c : text) {
@@ -56,16 +61,6 @@ inline std::vector<uint8_t> Dword(uint32_t n) {
     return {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n >> 16),
             static_cast<uint8_t>(n >> 24)};
 }
-
-struct Conn {
-    const char16_t* name;
-    uint32_t enabled;
-    int dest;
-};
-struct Proxy {
-    int dest;
-    const char16_t* proxy;  // null: a key with no values
-};
 
 // Counts the registry's writes (set, delete, create); the N-th fails, once or from then on.
 struct WriteFaults {
@@ -129,7 +124,9 @@ inline void DumpKey(ConnectionRegistry& registry, const std::u16string& path, st
 // and, on the Windows build, written into the device's real registry when first used.
 class Device : public FailingWrites<MemoryConnectionManager> {
 public:
-    Device(const std::vector<Conn>& conns, const std::vector<Proxy>& proxies) {
+    // `conns`: "name=enabled@destination ..."; `proxies`: "destination:proxy ..." with "-" for
+    // a key without values. ASCII names and proxies.
+    Device(const std::string& conns, const std::string& proxies) {
         for (int i = 0; i < 3; ++i) {
             DestinationInfo info{};
             info.guid = Guid(i);
@@ -137,17 +134,20 @@ public:
             std::copy(d.begin(), d.end(), info.description);
             destinations.push_back(info);
         }
-        for (const Conn& c : conns) {
-            std::u16string path = std::u16string(kConnectionsKeyPath) + u"\\" + c.name;
-            PutValue(path, u"Enabled", kRegistryDword, Dword(c.enabled));
-            PutValue(path, u"DestId", kRegistryString, Bytes(IdText(c.dest)));
+        std::istringstream c(conns), p(proxies);
+        for (std::string t; c >> t;) {
+            const size_t eq = t.find('='), at = t.find('@');
+            std::u16string path = kConnectionsKeyPath + (u"\\" + Wide(t.substr(0, eq)));
+            PutValue(path, u"Enabled", kRegistryDword, Dword(std::stoul(t.substr(eq + 1, at))));
+            PutValue(path, u"DestId", kRegistryString, Bytes(IdText(std::stoi(t.substr(at + 1)))));
         }
-        for (const Proxy& p : proxies) {
-            std::u16string path = std::u16string(kProxyKeyPrefix) + IdText(p.dest);
+        for (std::string t; p >> t;) {
+            const int dest = std::stoi(t);
+            std::u16string path = kProxyKeyPrefix + IdText(dest);
             PutKey(path);
-            if (p.proxy != nullptr) {
-                PutValue(path, u"Proxy", kRegistryString, Bytes(p.proxy));
-                PutValue(path, u"SrcId", kRegistryString, Bytes(IdText(p.dest)));
+            if (t.substr(t.find(':') + 1) != "-") {
+                PutValue(path, u"Proxy", kRegistryString, Bytes(Wide(t.substr(t.find(':') + 1))));
+                PutValue(path, u"SrcId", kRegistryString, Bytes(IdText(dest)));
                 PutValue(path, u"Enable", kRegistryDword, Dword(1));
             }
         }
