@@ -135,15 +135,17 @@ TEST_P(Flow, RunsItsStepsAndPutsTheRegistryBack) {
 }
 
 const char16_t kSwitchedToW[] = u"proxy:会社(p0) a=1 ActiveSync=2 b=0 w=1 x=0 ";
+const char kSynced[] = "bind 3(0,1,3000,0,0) 8 sync unbind";
+const char kChosenSynced[] = "bind dialog(5) 3(0,1,3000,0,0) 8 sync unbind";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Flow,
     ::testing::Values(
-        FlowRow{"by_name", {}, 0x40, "bind 3(0,1,3000,0,0) 8 sync unbind", kSwitchedToW},
+        FlowRow{"by_name", {}, 0x40, kSynced, kSwitchedToW},
         FlowRow{"name_differs_in_case",
                 {.connectName = u"W", .answer = 3},
                 0x40,
-                "bind dialog(5) 3(0,1,3000,0,0) 8 sync unbind",
+                kChosenSynced,
                 kSwitchedToW},
         FlowRow{"unknown_name_dialog_cancelled",
                 {.connectName = u"zz"},
@@ -153,22 +155,18 @@ INSTANTIATE_TEST_SUITE_P(
         FlowRow{"dialog_picks_activesync",
                 {.connectName = u"", .answer = 1},
                 0x40,
-                "bind dialog(5) 3(0,1,3000,0,0) 8 sync unbind",
+                kChosenSynced,
                 u"proxy:インターネット(p0) a=0 ActiveSync=1 b=0 w=0 x=1 "},
         FlowRow{"entry3_refuses", {.entry3 = 2}, 0, "bind 3(0,1,3000,0,0) unbind", u""},
         FlowRow{"entry8_refuses", {.entry8 = 0}, 0, "bind 3(0,1,3000,0,0) 8 unbind", u""},
         FlowRow{"no_picker", {.picker = false}, 0, "bind ", u""},
-        FlowRow{"proxy_key_named_in_lower_case",
-                {.proxies = "10:p0"},
-                0x40,
-                "bind 3(0,1,3000,0,0) 8 sync unbind",
-                kSwitchedToW},
+        FlowRow{"proxy_key_named_in_lower_case", {.proxies = "10:p0"}, 0x40, kSynced, kSwitchedToW},
         FlowRow{"no_proxy_anywhere", {.proxies = ""}, 0, "bind unbind", u""},
         FlowRow{"empty_catalogue", {.conns = ""}, 0, "bind unbind", u""},
         FlowRow{"rich_to_the_later_proxy",
                 {.conns = kRich, .proxies = "0:p0 1:p1", .connectName = u"w"},
                 0x40,
-                "bind 3(0,1,3000,0,0) 8 sync unbind",
+                kSynced,
                 u"proxy:会社(p1) a=1 b=1 w=1 x=0 y=0 "}),
     [](const auto& info) { return std::string(info.param.title); });
 
