@@ -5,8 +5,6 @@
 #include <utility>
 
 #include "platform/owners.h"
-#include "tests/support/screen_bitmap_win32.h"
-#include "tests/support/test_files.h"
 
 namespace pelmora::testing_support {
 namespace {
@@ -153,47 +151,6 @@ std::u16string ListLine(HWND list, int line) {
                  reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<size_t>(n));
     return text;
-}
-
-namespace {
-
-BOOL CALLBACK CollectProcessWindows(HWND window, LPARAM param) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId() && IsWindowVisible(window)) {
-        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-    }
-    return TRUE;
-}
-
-// Copies one window, frame and children included, into `target` where it stands on the
-// screen, after painting whatever it still owes. Read from the window's own drawing
-// surface, this is what the window shows now, whether or not the display has caught up.
-void CopyInto(HDC target, HWND window, const RECT& area) {
-    RedrawWindow(window, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    RECT rc;
-    GetWindowRect(window, &rc);
-    HDC source = GetWindowDC(window);
-    if (source == nullptr) {
-        return;
-    }
-    BitBlt(target, rc.left - area.left, rc.top - area.top, rc.right - rc.left, rc.bottom - rc.top,
-           source, 0, 0, SRCCOPY);
-    ReleaseDC(window, source);
-}
-
-}  // namespace
-
-bool SaveScreenBitmap(const std::u16string& path, const RECT& area) {
-    return SaveScreenPicture(path, area, [&](HDC memory) {
-        // This process's windows, bottom of the z-order first.
-        std::vector<HWND> windows;
-        EnumWindows(CollectProcessWindows, reinterpret_cast<LPARAM>(&windows));
-        for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
-            CopyInto(memory, *it, area);
-        }
-    });
 }
 
 }  // namespace pelmora::testing_support

@@ -55,8 +55,4 @@ HWND FindDoneButton(HWND dialog);
 // Text of one list line.
 std::u16string ListLine(HWND list, int line);
 
-// Writes what this process's windows show in the screen rectangle as a 24-bit BMP file;
-// false on failure.
-bool SaveScreenBitmap(const std::u16string& path, const RECT& area);
-
 }  // namespace pelmora::testing_support

@@ -12,10 +12,8 @@ namespace pelmora {
 namespace {
 
 using testing_support::Bytes;
-using testing_support::Conn;
 using testing_support::Device;
 using testing_support::IdText;
-using testing_support::Proxy;
 
 std::u16string Joined(const std::vector<DualString>& names) {
     std::u16string s;
@@ -35,8 +33,8 @@ std::u16string Routing(const ConnectionCatalogue& catalogue) {
 
 struct BuildRow {
     const char* title;
-    std::vector<Conn> conns;
-    std::vector<Proxy> proxies;
+    const char* conns;
+    const char* proxies;
     const char16_t* names;
     const char16_t* routing;
     const char16_t* proxyTemplate;
@@ -58,56 +56,22 @@ TEST_P(Build, ListsConnectionsAndRouting) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, Build,
     ::testing::Values(
-        BuildRow{"plain",
-                 {{u"a", 1, 0}, {u"b", 0, 0}, {u"w", 1, 1}},
-                 {{0, u"p0"}},
-                 u"a,b,w",
-                 u"インターネット/a",
-                 u"p0"},
-        BuildRow{"dest_id_case",
-                 {{u"a", 1, 0}, {u"x", 1, 10}},
-                 {{0, u"p0"}},
-                 u"a",
-                 u"インターネット/a",
-                 u"p0"},
-        BuildRow{"enabled_2_is_off",
-                 {{u"a", 2, 0}, {u"b", 1, 0}},
-                 {{0, u"p0"}},
-                 u"a,b",
-                 u"インターネット/b",
-                 u"p0"},
-        BuildRow{"two_enabled",
-                 {{u"a", 1, 0}, {u"b", 1, 0}},
-                 {{0, u"p0"}},
-                 u"a,b",
-                 u"インターネット/",
-                 u"p0"},
-        BuildRow{"two_proxies",
-                 {{u"a", 1, 0}, {u"w", 1, 1}},
-                 {{0, u"p0"}, {1, u"p1"}},
-                 u"a,w",
-                 u"インターネット/a",
-                 u"p1"},
-        BuildRow{"proxy_no_values_last",
-                 {{u"a", 1, 0}, {u"w", 1, 1}},
-                 {{0, u"p0"}, {1, nullptr}},
-                 u"a,w",
-                 u"インターネット/a",
+        BuildRow{"plain", "a=1@0 b=0@0 w=1@1", "0:p0", u"a,b,w", u"インターネット/a", u"p0"},
+        BuildRow{"dest_id_case", "a=1@0 x=1@10", "0:p0", u"a", u"インターネット/a", u"p0"},
+        BuildRow{"enabled_2_is_off", "a=2@0 b=1@0", "0:p0", u"a,b", u"インターネット/b", u"p0"},
+        BuildRow{"two_enabled", "a=1@0 b=1@0", "0:p0", u"a,b", u"インターネット/", u"p0"},
+        BuildRow{"two_proxies", "a=1@0 w=1@1", "0:p0 1:p1", u"a,w", u"インターネット/a", u"p1"},
+        BuildRow{"proxy_no_values_last", "a=1@0 w=1@1", "0:p0 1:-", u"a,w", u"インターネット/a",
                  u""},
-        BuildRow{"selected_without_enabled",
-                 {{u"a", 0, 0}, {u"w", 1, 1}},
-                 {{0, u"p0"}, {1, u"p1"}},
-                 u"a,w",
-                 u"会社/w",
-                 u"p1"},
-        BuildRow{"no_proxy", {{u"a", 1, 0}}, {}, u"a", u"-", u""},
-        BuildRow{"destination_without_own", {{u"a", 1, 1}}, {{0, u"p0"}}, u"a", u"-", u""}),
+        BuildRow{"selected_without_enabled", "a=0@0 w=1@1", "0:p0 1:p1", u"a,w", u"会社/w", u"p1"},
+        BuildRow{"no_proxy", "a=1@0", "", u"a", u"-", u""},
+        BuildRow{"destination_without_own", "a=1@1", "0:p0", u"a", u"-", u""}),
     [](const auto& info) { return std::string(info.param.title); });
 
 // Values of unexpected type or size are read within their bounds, and a switch rewrites
 // "Enabled" with the type and size it had.
 TEST(BuildOddValues, ReadWithinBoundsWrittenAsFound) {
-    Device device({{u"a", 0, 0}, {u"b", 0, 0}}, {{0, u"p0"}});
+    Device device("a=0@0 b=0@0", "0:p0");
     std::u16string a = std::u16string(kConnectionsKeyPath) + u"\\a";
     std::u16string b = std::u16string(kConnectionsKeyPath) + u"\\b";
     device.PutValue(a, u"Enabled", kRegistryString, {2, 0});                        // 2 bytes
@@ -130,8 +94,12 @@ TEST(BuildOddValues, ReadWithinBoundsWrittenAsFound) {
     EXPECT_EQ(type, kRegistryString);
     EXPECT_EQ(std::vector<uint8_t>(data, data + size), (std::vector<uint8_t>{1, 0}));
 
-    // An empty "Enabled" has no room for the number: enabling it writes four bytes.
-    device.PutValue(a, u"Enabled", kRegistryBinary, {});
+    // An empty "Enabled" has no room for the number: enabling it writes four bytes. Written
+    // through the registry the rules run against, which on Windows is the device's own.
+    OpenRegistryKey writable(device.Registry());
+    ASSERT_TRUE(writable.Open(a.c_str(), kKeyAllAccess));
+    ASSERT_EQ(device.Registry().SetValue(writable.Get(), u"Enabled", kRegistryBinary, data, 0),
+              kRegistryOk);
     ConnectionCatalogue again(device, device.Registry());
     EXPECT_TRUE(again.SelectConnection(DualString(), u"a"));
     size = sizeof data;

@@ -14,9 +14,7 @@
 namespace pelmora {
 namespace {
 
-using testing_support::Conn;
 using testing_support::Device;
-using testing_support::Proxy;
 
 class FakeDevice : public SendReceiveDevice {
 public:
@@ -72,11 +70,9 @@ public:
 };
 
 // Internet (0): a enabled, b off, "ActiveSync" at 2; work (1): w off, x enabled.
-const std::vector<Conn> kPlain = {
-    {u"a", 1, 0}, {u"b", 0, 0}, {u"ActiveSync", 2, 0}, {u"w", 0, 1}, {u"x", 1, 1}};
+const char kPlain[] = "a=1@0 b=0@0 ActiveSync=2@0 w=0@1 x=1@1";
 // Both destinations with their own proxy entry and two enabled connections in the first.
-const std::vector<Conn> kRich = {
-    {u"a", 1, 0}, {u"b", 1, 0}, {u"w", 0, 1}, {u"x", 1, 1}, {u"y", 0, 2}};
+const char kRich[] = "a=1@0 b=1@0 w=0@1 x=1@1 y=0@2";
 
 struct Outcome {
     int32_t result;
@@ -86,8 +82,8 @@ struct Outcome {
 };
 
 struct Scenario {
-    std::vector<Conn> conns = kPlain;
-    std::vector<Proxy> proxies = {{0, u"p0"}};
+    const char* conns = kPlain;
+    const char* proxies = "0:p0";
     const char16_t* connectName = u"w";
     std::optional<size_t> answer = std::nullopt;
     int entry3 = 1;
@@ -139,15 +135,17 @@ TEST_P(Flow, RunsItsStepsAndPutsTheRegistryBack) {
 }
 
 const char16_t kSwitchedToW[] = u"proxy:会社(p0) a=1 ActiveSync=2 b=0 w=1 x=0 ";
+const char kSynced[] = "bind 3(0,1,3000,0,0) 8 sync unbind";
+const char kChosenSynced[] = "bind dialog(5) 3(0,1,3000,0,0) 8 sync unbind";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Flow,
     ::testing::Values(
-        FlowRow{"by_name", {}, 0x40, "bind 3(0,1,3000,0,0) 8 sync unbind", kSwitchedToW},
+        FlowRow{"by_name", {}, 0x40, kSynced, kSwitchedToW},
         FlowRow{"name_differs_in_case",
                 {.connectName = u"W", .answer = 3},
                 0x40,
-                "bind dialog(5) 3(0,1,3000,0,0) 8 sync unbind",
+                kChosenSynced,
                 kSwitchedToW},
         FlowRow{"unknown_name_dialog_cancelled",
                 {.connectName = u"zz"},
@@ -157,31 +155,25 @@ INSTANTIATE_TEST_SUITE_P(
         FlowRow{"dialog_picks_activesync",
                 {.connectName = u"", .answer = 1},
                 0x40,
-                "bind dialog(5) 3(0,1,3000,0,0) 8 sync unbind",
+                kChosenSynced,
                 u"proxy:インターネット(p0) a=0 ActiveSync=1 b=0 w=0 x=1 "},
         FlowRow{"entry3_refuses", {.entry3 = 2}, 0, "bind 3(0,1,3000,0,0) unbind", u""},
         FlowRow{"entry8_refuses", {.entry8 = 0}, 0, "bind 3(0,1,3000,0,0) 8 unbind", u""},
         FlowRow{"no_picker", {.picker = false}, 0, "bind ", u""},
-        FlowRow{"proxy_key_named_in_lower_case",
-                {.proxies = {{10, u"p0"}}},
-                0x40,
-                "bind 3(0,1,3000,0,0) 8 sync unbind",
-                kSwitchedToW},
-        FlowRow{"no_proxy_anywhere", {.proxies = {}}, 0, "bind unbind", u""},
-        FlowRow{"empty_catalogue", {.conns = {}}, 0, "bind unbind", u""},
+        FlowRow{"proxy_key_named_in_lower_case", {.proxies = "10:p0"}, 0x40, kSynced, kSwitchedToW},
+        FlowRow{"no_proxy_anywhere", {.proxies = ""}, 0, "bind unbind", u""},
+        FlowRow{"empty_catalogue", {.conns = ""}, 0, "bind unbind", u""},
         FlowRow{"rich_to_the_later_proxy",
-                {.conns = kRich, .proxies = {{0, u"p0"}, {1, u"p1"}}, .connectName = u"w"},
+                {.conns = kRich, .proxies = "0:p0 1:p1", .connectName = u"w"},
                 0x40,
-                "bind 3(0,1,3000,0,0) 8 sync unbind",
+                kSynced,
                 u"proxy:会社(p1) a=1 b=1 w=1 x=0 y=0 "}),
     [](const auto& info) { return std::string(info.param.title); });
 
 // Every write of the switch and of the restore failing in turn, once or for good: the
 // command still leaves the registry as it found it, or its snapshot for the next start.
 TEST(FlowWriteFailures, EveryWriteFailingOnceOrForGood) {
-    for (const auto& [conns, proxies] :
-         {std::pair{kPlain, std::vector<Proxy>{{0, u"p0"}}},
-          std::pair{kRich, std::vector<Proxy>{{0, u"p0"}, {1, nullptr}}}}) {
+    for (const auto& [conns, proxies] : {std::pair{kPlain, "0:p0"}, std::pair{kRich, "0:p0 1:-"}}) {
         Scenario scenario{.conns = conns, .proxies = proxies};
         Device clean(conns, proxies);
         MemoryStore store;
@@ -228,7 +220,7 @@ TEST(SnapshotText, OnlyAWholeSnapshotParses) {
         RoutingSnapshot snapshot;
         EXPECT_FALSE(snapshot.Parse(text)) << text;
     }
-    Device device(kPlain, {{0, u"p0"}});
+    Device device(kPlain, "0:p0");
     ConnectionCatalogue catalogue(device, device.Registry());
     RoutingSnapshot taken, parsed;
     ASSERT_TRUE(taken.Take(catalogue, device.Registry()));

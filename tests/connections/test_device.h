@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
-#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,13 +23,16 @@ namespace testing_support {
 // by index + 10 for the identifier text in lower case.
 inline const char16_t* const kDescriptions[] = {u"インターネット", u"会社", u"予備"};
 
+inline DestinationGuid Guid(int dest) {
+    return {0xA0B1C2D3u + static_cast<uint32_t>(dest % 10),
+            0x1E2F,
+            0xABCD,
+            {0xDE, 0xAD, 0xBE, 0xEF, 0x00, 0x01, 0x02, 0x0F}};
+}
+
 inline std::u16string IdText(int dest) {
-    DestinationGuid guid = {0xA0B1C2D3u + static_cast<uint32_t>(dest % 10),
-                            0x1E2F,
-                            0xABCD,
-                            {0xDE, 0xAD, 0xBE, 0xEF, 0x00, 0x01, 0x02, 0x0F}};
     char16_t text[64];
-    FormatGuidText(guid, text, 64);
+    FormatGuidText(Guid(dest), text, 64);
     std::u16string s(text);
     if (dest >= 10) {
         for (char16_t& c : s) {
@@ -37,6 +40,10 @@ inline std::u16string IdText(int dest) {
         }
     }
     return s;
+}
+
+inline std::u16string Wide(const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
 }
 
 inline std::vector<uint8_t> Bytes(const std::u16string& text, bool terminated = true) {
@@ -55,62 +62,32 @@ inline std::vector<uint8_t> Dword(uint32_t n) {
             static_cast<uint8_t>(n >> 24)};
 }
 
-struct Conn {
-    const char16_t* name;
-    uint32_t enabled;
-    int dest;
-};
-struct Proxy {
-    int dest;
-    const char16_t* proxy;  // null: a key with no values
-};
-
-// A registry whose N-th write (set, delete, create) fails, once or from then on.
-class FailingRegistry : public ConnectionRegistry {
-public:
-    explicit FailingRegistry(ConnectionRegistry& inner) : inner_(inner) {}
+// Counts the registry's writes (set, delete, create); the N-th fails, once or from then on.
+struct WriteFaults {
     int failWrite = 0;  // 0: none
     bool failOnward = false;
     int writes = 0;
-
-    long OpenKey(const char16_t* path, uint32_t access, RegistryKeyHandle* key) override {
-        return inner_.OpenKey(path, access, key);
-    }
-    long CreateKey(const char16_t* path, uint32_t access, RegistryKeyHandle* key) override {
-        return Write() ? inner_.CreateKey(path, access, key) : kRegistryAccessDenied;
-    }
-    long DeleteKey(const char16_t* path) override {
-        return Write() ? inner_.DeleteKey(path) : kRegistryAccessDenied;
-    }
-    void CloseKey(RegistryKeyHandle key) override { inner_.CloseKey(key); }
-    long SubkeyCount(RegistryKeyHandle key, uint32_t* count) override {
-        return inner_.SubkeyCount(key, count);
-    }
-    long EnumKey(RegistryKeyHandle key, uint32_t index, char16_t* name, uint32_t* chars) override {
-        return inner_.EnumKey(key, index, name, chars);
-    }
-    long EnumValue(RegistryKeyHandle key, uint32_t index, char16_t* name, uint32_t* nameChars,
-                   uint32_t* type, uint8_t* data, uint32_t* size) override {
-        return inner_.EnumValue(key, index, name, nameChars, type, data, size);
-    }
-    long QueryValue(RegistryKeyHandle key, const char16_t* name, uint32_t* type, uint8_t* data,
-                    uint32_t* size) override {
-        return inner_.QueryValue(key, name, type, data, size);
-    }
-    long SetValue(RegistryKeyHandle key, const char16_t* name, uint32_t type, const uint8_t* data,
-                  uint32_t size) override {
-        return Write() ? inner_.SetValue(key, name, type, data, size) : kRegistryAccessDenied;
-    }
-    long DeleteValue(RegistryKeyHandle key, const char16_t* name) override {
-        return Write() ? inner_.DeleteValue(key, name) : kRegistryAccessDenied;
-    }
-
-private:
     bool Write() {
         ++writes;
         return failWrite == 0 || writes < failWrite || (writes > failWrite && !failOnward);
     }
-    ConnectionRegistry& inner_;
+};
+template <typename Registry>
+class FailingWrites : public Registry, public WriteFaults {
+public:
+    long CreateKey(const char16_t* path, uint32_t access, RegistryKeyHandle* key) override {
+        return Write() ? Registry::CreateKey(path, access, key) : kRegistryAccessDenied;
+    }
+    long DeleteKey(const char16_t* path) override {
+        return Write() ? Registry::DeleteKey(path) : kRegistryAccessDenied;
+    }
+    long SetValue(RegistryKeyHandle key, const char16_t* name, uint32_t type, const uint8_t* data,
+                  uint32_t size) override {
+        return Write() ? Registry::SetValue(key, name, type, data, size) : kRegistryAccessDenied;
+    }
+    long DeleteValue(RegistryKeyHandle key, const char16_t* name) override {
+        return Write() ? Registry::DeleteValue(key, name) : kRegistryAccessDenied;
+    }
 };
 
 // Everything under HKLM\Comm\ConnMgr as text: keys in enumeration order, each value with
@@ -145,39 +122,43 @@ inline void DumpKey(ConnectionRegistry& registry, const std::u16string& path, st
 
 // Three destinations and the connections and proxy entries a case asks for, kept in memory
 // and, on the Windows build, written into the device's real registry when first used.
-class Device : public MemoryConnectionManager {
+class Device : public FailingWrites<MemoryConnectionManager> {
 public:
-    Device(const std::vector<Conn>& conns, const std::vector<Proxy>& proxies) {
+    // `conns`: "name=enabled@destination ..."; `proxies`: "destination:proxy ..." with "-" for
+    // a key without values. ASCII names and proxies.
+    Device(const std::string& conns, const std::string& proxies) {
         for (int i = 0; i < 3; ++i) {
             DestinationInfo info{};
-            info.guid = {0xA0B1C2D3u + static_cast<uint32_t>(i),
-                         0x1E2F,
-                         0xABCD,
-                         {0xDE, 0xAD, 0xBE, 0xEF, 0x00, 0x01, 0x02, 0x0F}};
+            info.guid = Guid(i);
             std::u16string d = kDescriptions[i];
             std::copy(d.begin(), d.end(), info.description);
             destinations.push_back(info);
         }
-        for (const Conn& c : conns) {
-            std::u16string path = std::u16string(kConnectionsKeyPath) + u"\\" + c.name;
-            PutValue(path, u"Enabled", kRegistryDword, Dword(c.enabled));
-            PutValue(path, u"DestId", kRegistryString, Bytes(IdText(c.dest)));
+        std::istringstream c(conns), p(proxies);
+        for (std::string t; c >> t;) {
+            const size_t eq = t.find('='), at = t.find('@');
+            std::u16string path = kConnectionsKeyPath + (u"\\" + Wide(t.substr(0, eq)));
+            PutValue(path, u"Enabled", kRegistryDword, Dword(std::stoul(t.substr(eq + 1, at))));
+            PutValue(path, u"DestId", kRegistryString, Bytes(IdText(std::stoi(t.substr(at + 1)))));
         }
-        for (const Proxy& p : proxies) {
-            std::u16string path = std::u16string(kProxyKeyPrefix) + IdText(p.dest);
+        for (std::string t; p >> t;) {
+            const int dest = std::stoi(t);
+            std::u16string path = kProxyKeyPrefix + IdText(dest);
             PutKey(path);
-            if (p.proxy != nullptr) {
-                PutValue(path, u"Proxy", kRegistryString, Bytes(p.proxy));
-                PutValue(path, u"SrcId", kRegistryString, Bytes(IdText(p.dest)));
+            if (t.substr(t.find(':') + 1) != "-") {
+                PutValue(path, u"Proxy", kRegistryString, Bytes(Wide(t.substr(t.find(':') + 1))));
+                PutValue(path, u"SrcId", kRegistryString, Bytes(IdText(dest)));
                 PutValue(path, u"Enable", kRegistryDword, Dword(1));
             }
         }
     }
 
-    // The registry the rules run against, with its write counter and failure switch.
-    FailingRegistry& Registry() {
-        if (!registry_) {
+    // The registry the rules run against, with its write counter and failure switch; on
+    // the Windows build the device's real registry, filled from this one when first used.
 #ifdef _WIN32
+    FailingWrites<DeviceConnectionManager>& Registry() {
+        if (!filled_) {
+            filled_ = true;
             RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Comm\\ConnMgr");
             for (const auto& [folded, key] : keys) {
                 OpenRegistryKey k(real_);
@@ -187,13 +168,15 @@ public:
                                    static_cast<uint32_t>(v.data.size()));
                 }
             }
-            registry_ = std::make_unique<FailingRegistry>(real_);
-#else
-            registry_ = std::make_unique<FailingRegistry>(*this);
-#endif
+            real_.writes = 0;
         }
-        return *registry_;
+        return real_;
     }
+#else
+    FailingWrites<MemoryConnectionManager>& Registry() {
+        return *this;
+    }
+#endif
 
     std::string Dump() {
         std::string out;
@@ -246,9 +229,9 @@ private:
     }
 
 #ifdef _WIN32
-    DeviceConnectionManager real_;
+    FailingWrites<DeviceConnectionManager> real_;
+    bool filled_ = false;
 #endif
-    std::unique_ptr<FailingRegistry> registry_;
 };
 
 }  // namespace testing_support

@@ -13,32 +13,15 @@
 namespace pelmora::testing_support {
 namespace {
 
-struct Search {
-    DWORD process;
-    const wchar_t* cls;
-    HWND found;
-};
-
-BOOL CALLBACK Match(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<Search*>(param);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    wchar_t cls[64] = {};
-    GetClassNameW(window, cls, 64);
-    if (process == search->process && IsWindowVisible(window) && lstrcmpW(cls, search->cls) == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A visible top-level window of `cls` shown by `process` within a few seconds; null if none.
-HWND WaitForWindow(DWORD process, const wchar_t* cls) {
+// A visible window of `cls` within a few seconds; null if none. The windowed tests hold the
+// display one at a time, so it is the program's.
+HWND WaitForWindow(const wchar_t* cls) {
     for (int i = 0; i < 100; ++i) {
-        Search search = {process, cls, nullptr};
-        EnumWindows(Match, reinterpret_cast<LPARAM>(&search));
-        if (search.found != nullptr) {
-            return search.found;
+        for (HWND w = FindWindowExW(nullptr, nullptr, cls, nullptr); w != nullptr;
+             w = FindWindowExW(nullptr, w, cls, nullptr)) {
+            if (IsWindowVisible(w)) {
+                return w;
+            }
         }
         Sleep(50);
     }
@@ -57,7 +40,7 @@ TEST(InboxScreen, FillsTheScreenOpensTheMenuOnHoldAndEndsWithOk) {
     KernelHandle process(info.hProcess);
     KernelHandle thread(info.hThread);
 
-    HWND screen = WaitForWindow(info.dwProcessId, L"PelmoraDeviceScreen");
+    HWND screen = WaitForWindow(L"PelmoraDeviceScreen");
     ASSERT_NE(screen, nullptr);
     RECT rc = {};
     GetWindowRect(screen, &rc);
@@ -69,7 +52,7 @@ TEST(InboxScreen, FillsTheScreenOpensTheMenuOnHoldAndEndsWithOk) {
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 1);
     PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, 10));
-    HWND menu = WaitForWindow(info.dwProcessId, L"#32768");
+    HWND menu = WaitForWindow(L"#32768");
     EXPECT_NE(menu, nullptr);
     PostMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(40, 10));
     PostMessageW(screen, WM_CANCELMODE, 0, 0);

@@ -1,6 +1,7 @@
 // Dialog template parsing and the dialog-unit arithmetic, on both builds.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,12 @@ public:
         b_.push_back(static_cast<uint8_t>(w >> 8));
         return *this;
     }
+    Bytes& Words(std::initializer_list<uint16_t> words) {
+        for (uint16_t w : words) {
+            Word(w);
+        }
+        return *this;
+    }
     Bytes& Dword(uint32_t d) { return Word(d & 0xFFFF).Word(d >> 16); }
     Bytes& Text(const std::u16string& s) {
         for (char16_t c : s) {
@@ -30,9 +37,9 @@ public:
         }
         return *this;
     }
-    // Style, extended style, position, size and id of one item.
-    Bytes& Item(uint32_t style, int16_t x, int16_t y, int16_t cx, int16_t cy, uint16_t id) {
-        return Align().Dword(style).Dword(0).Word(x).Word(y).Word(cx).Word(cy).Word(id);
+    // Style, extended style, then x, y, cx, cy and id of one item.
+    Bytes& Item(uint32_t style, std::initializer_list<uint16_t> placeAndId) {
+        return Align().Dword(style).Dword(0).Words(placeAndId);
     }
     const std::vector<uint8_t>& Get() const { return b_; }
     size_t Size() const { return b_.size(); }
@@ -44,22 +51,20 @@ private:
 // A header with a font: `count` items, no menu, the standard class, a title.
 Bytes Header(uint16_t count, const std::u16string& face = u"ＭＳ Ｐゴシック") {
     Bytes b;
-    b.Dword(0x80C80040).Dword(0).Word(count).Word(0).Word(0).Word(186).Word(142);
-    b.Word(0).Word(0).Text(u"Pelmora設定").Word(8).Text(face);
+    b.Dword(0x80C80040).Dword(0).Words({count, 0, 0, 186, 142, 0, 0});
+    b.Text(u"Pelmora設定").Word(8).Text(face);
     return b;
 }
 
 // Item ends (offsets just past each item) of a well-formed two-item template.
 Bytes TwoItems(std::vector<size_t>& ends) {
     Bytes b = Header(2, u"A");  // a face that ends off a 4-byte boundary
-    b.Item(0x50010003, 7, 0, 103, 13, 1000).Word(0xFFFF).Word(0x80).Text(u"次の接続").Word(0);
+    b.Item(0x50010003, {7, 0, 103, 13, 1000}).Word(0xFFFF).Word(0x80).Text(u"次の接続").Word(0);
     ends.push_back(b.Size());
-    b.Item(0x50000000, -7, 31, 138, 13, 1001)
+    b.Item(0x50000000, {0xFFF9 /* -7 */, 31, 138, 13, 1001})
         .Text(u"Custom")
         .Text(u"")
-        .Word(6)
-        .Word(0xABCD)
-        .Word(0x1234);
+        .Words({6, 0xABCD, 0x1234});
     ends.push_back(b.Size());
     return b;
 }
@@ -91,8 +96,8 @@ TEST(DialogTemplate, ReadsHeaderAndItems) {
 
     // Menu and class in their other forms, no font, no items.
     Bytes other;
-    other.Dword(0x80C80000).Dword(0).Word(0).Word(0).Word(0).Word(10).Word(10);
-    other.Word(0xFFFF).Word(7).Text(u"MyClass").Text(u"");
+    other.Dword(0x80C80000).Dword(0).Words({0, 0, 0, 10, 10, 0xFFFF, 7});
+    other.Text(u"MyClass").Text(u"");
     ASSERT_TRUE(ParseDialogTemplate(other.Get().data(), other.Size(), t));
     EXPECT_TRUE(t.noFont);
     EXPECT_EQ(t.menu, DialogTemplate::MenuKind::Ordinal);
@@ -119,26 +124,13 @@ TEST(DialogTemplate, StopsAtTheFirstFieldThatDoesNotFit) {
         size_t items;
     } broken[] = {
         {"count beyond the items",
-         Header(3).Item(0x50000000, 0, 0, 1, 1, 1).Word(0xFFFF).Word(0x82).Text(u"").Word(0), 1},
+         Header(3).Item(0x50000000, {0, 0, 1, 1, 1}).Word(0xFFFF).Word(0x82).Text(u"").Word(0), 1},
         {"title without terminator",
-         Header(1).Item(0x50000000, 0, 0, 1, 1, 1).Word(0xFFFF).Word(0x82).Word(u'x'), 0},
+         Header(1).Item(0x50000000, {0, 0, 1, 1, 1}).Word(0xFFFF).Word(0x82).Word(u'x'), 0},
         {"creation data beyond the end",
-         Header(1).Item(0x50000000, 0, 0, 1, 1, 1).Word(0xFFFF).Word(0x82).Text(u"").Word(40), 0},
+         Header(1).Item(0x50000000, {0, 0, 1, 1, 1}).Word(0xFFFF).Word(0x82).Text(u"").Word(40), 0},
         {"face without terminator",
-         Bytes()
-             .Dword(0x40)
-             .Dword(0)
-             .Word(0)
-             .Word(0)
-             .Word(0)
-             .Word(1)
-             .Word(1)
-             .Word(0)
-             .Word(0)
-             .Text(u"")
-             .Word(8)
-             .Word(u'x'),
-         0},
+         Bytes().Dword(0x40).Dword(0).Words({0, 0, 0, 1, 1, 0, 0}).Text(u"").Words({8, u'x'}), 0},
     };
     for (const auto& c : broken) {
         const std::vector<uint8_t>& exact = c.bytes.Get();

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstring>
 #include <string>
 
 namespace pelmora {
@@ -27,19 +25,6 @@ TEST(BoundedTextCopy, CopiesWhenTheTerminatorFitsAndCutsOtherwise) {
         EXPECT_EQ(buffer[c.capacity], u'#') << c.capacity;  // nothing written past the end
     }
     EXPECT_LT(BoundedTextCopy(nullptr, 30, kReplyMenuText), 0);
-}
-
-TEST(Verb, OffsetsAreNeverTakenForTextAndTextMatchesWhole) {
-    EXPECT_EQ(ClassifyVerb(nullptr), VerbKind::None);
-    EXPECT_EQ(ClassifyVerb(reinterpret_cast<const void*>(uintptr_t{0xFFFF})), VerbKind::Offset);
-    EXPECT_EQ(ClassifyVerb(reinterpret_cast<const void*>(uintptr_t{0x10000})), VerbKind::Text);
-    EXPECT_TRUE(VerbEquals(u"アカウントを指定して返信", kReplyMenuText));
-    EXPECT_FALSE(VerbEquals(u"アカウントを指定して返信 ", kReplyMenuText));
-    EXPECT_FALSE(VerbEquals(u"", kReplyMenuText));
-    // At an odd address too.
-    alignas(4) unsigned char bytes[64] = {};
-    std::memcpy(bytes + 1, kSendReceiveMenuText, sizeof(char16_t) * 11);
-    EXPECT_TRUE(VerbEquals(bytes + 1, kSendReceiveMenuText));
 }
 
 }  // namespace

@@ -89,8 +89,9 @@ TEST_F(ReplyEndToEnd, ComposesTheJapaneseReplyFieldByField) {
 }
 
 // Which account answers: the index from the settings, or the user's choice when it is
-// negative. An index past the list, or no choice, composes nothing and reports the status of
-// the property read (a warning when the store lacks a property).
+// negative or there is no settings file. An index past the list, or no choice, composes
+// nothing and reports the status of the property read (a warning when the store lacks a
+// property). One object runs the rows on the same message: it reads the settings at every run.
 TEST_F(ReplyEndToEnd, TakesTheAccountFromTheSettingsOrTheDialog) {
     profile_.AddMessage("work", "classless", kMeetingMail, "sender=taro@example.jp\n");
     auto close = [](HWND dialog) { SendMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); };
@@ -98,7 +99,7 @@ TEST_F(ReplyEndToEnd, TakesTheAccountFromTheSettingsOrTheDialog) {
         testing_support::PostDoubleClick(GetDlgItem(dialog, 1001), 1);
     };
     const struct {
-        std::optional<int32_t> index;
+        std::optional<int32_t> index;  // none: no settings file
         const char* message;
         DialogDriver::Step answer;  // what the user does in the dialog; none: no dialog
         HRESULT status;
@@ -106,45 +107,33 @@ TEST_F(ReplyEndToEnd, TakesTheAccountFromTheSettingsOrTheDialog) {
     } cases[] = {
         {1, "meeting", nullptr, S_OK, u"ActiveSync"},
         {5, "meeting", nullptr, S_OK, nullptr},
+        {0, "meeting", nullptr, S_OK, u"会社"},
         {-1, "meeting", close, S_OK, nullptr},
         {std::nullopt, "meeting", secondLine, S_OK, u"ActiveSync"},
         {-1, "classless", close, MAPI_W_ERRORS_RETURNED, nullptr},
     };
+    ReadView meeting("meeting");
+    ASSERT_EQ(meeting.Created(), S_OK);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.index.value_or(-99));
-        ASSERT_TRUE(settings_.Write(c.index));
+        if (c.index) {
+            ASSERT_TRUE(settings_.Write(c.index));
+        } else {
+            settings_.Remove();
+        }
         const size_t before = profile_.Outbox().size();
         DialogDriver driver(c.answer ? std::vector<DialogDriver::Step>{c.answer}
                                      : std::vector<DialogDriver::Step>{});
-        EXPECT_EQ(Reply(c.message), c.status);
+        EXPECT_EQ(c.message == std::string("meeting") ? meeting.Invoke() : Reply(c.message),
+                  c.status);
         EXPECT_EQ(driver.Dialog() != nullptr, c.answer != nullptr);
         const std::vector<JournalLine> composed = profile_.Outbox();
         ASSERT_EQ(composed.size(), before + (c.account ? 1 : 0));
         if (c.account) {
             EXPECT_EQ(composed.back().Text("account"), c.account);
+            EXPECT_TRUE(composed.back().IsNull("body"));  // no signature, no quoting
         }
-        EXPECT_EQ(Leftovers(), "");
     }
-}
-
-// The settings file is read again at every run of the same object.
-TEST_F(ReplyEndToEnd, ReadsTheSettingsAtEveryRun) {
-    ReadView view("meeting");
-    ASSERT_EQ(view.Created(), S_OK);
-    ASSERT_TRUE(settings_.Write(1, false, u"", u"一回目"));
-    EXPECT_EQ(view.Invoke(), S_OK);
-    ASSERT_TRUE(settings_.Write(0));  // no signature any more
-    EXPECT_EQ(view.Invoke(), S_OK);
-    settings_.Remove();  // no file: the defaults, so the dialog asks
-    DialogDriver driver({[](HWND dialog) { SendMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }});
-    EXPECT_EQ(view.Invoke(), S_OK);
-    EXPECT_NE(driver.Dialog(), nullptr);
-    const std::vector<JournalLine> composed = profile_.Outbox();
-    ASSERT_EQ(composed.size(), 2u);
-    EXPECT_EQ(composed[0].Text("account"), u"ActiveSync");
-    EXPECT_EQ(composed[0].Text("body"), u"一回目\n");
-    EXPECT_EQ(composed[1].Text("account"), u"会社");
-    EXPECT_TRUE(composed[1].IsNull("body"));
 }
 
 // With quoting on and no quote mark the body is the parsed text unchanged, so it shows how

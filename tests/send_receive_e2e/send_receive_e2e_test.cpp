@@ -121,27 +121,29 @@ struct Case {
     const char* faults;
     std::optional<int> line;  // the dialog's line to pick; none: no dialog expected
     HRESULT status;
-    const char* calls;
+    std::string calls;
 };
+
+// The picker loaded, its object made, `between`, then both let go.
+std::string Picker(const std::string& between) {
+    return "NetpickLoad CreateObjectNetpick " + between + "DeleteObjectNetpick NetpickFree ";
+}
 
 const Case kCases[] = {
     {"by_name", u"社内無線LAN", "", std::nullopt, S_OK,
-     "NetpickLoad CreateObjectNetpick 3[0, 1, 3000, 0, 0] 8 sync(W:mopera U,社内無線LAN) "
-     "DeleteObjectNetpick NetpickFree "},
+     Picker("3[0, 1, 3000, 0, 0] 8 sync(W:mopera U,社内無線LAN) ")},
     {"case_differs_dialog_outlook_mail", u"社内無線lan", "", 2, S_OK,
-     "NetpickLoad CreateObjectNetpick 3[0, 1, 3000, 0, 0] 8 sync(W:ActiveSync,mopera U) "
-     "DeleteObjectNetpick NetpickFree "},
-    {"dialog_cancelled", u"", "", -1, S_OK,
-     "NetpickLoad CreateObjectNetpick DeleteObjectNetpick NetpickFree "},
+     Picker("3[0, 1, 3000, 0, 0] 8 sync(W:ActiveSync,mopera U) ")},
+    {"dialog_cancelled", u"", "", -1, S_OK, Picker("")},
     {"entry3_refuses", u"社内無線LAN", "netpick_entry3=0\n", std::nullopt, S_OK,
-     "NetpickLoad CreateObjectNetpick 3[0, 1, 3000, 0, 0] DeleteObjectNetpick NetpickFree "},
+     Picker("3[0, 1, 3000, 0, 0] ")},
     {"entry8_refuses", u"mopera U", "netpick_entry8=0\n", std::nullopt, S_OK,
-     "NetpickLoad CreateObjectNetpick 3[0, 1, 3000, 0, 0] 8 DeleteObjectNetpick NetpickFree "},
+     Picker("3[0, 1, 3000, 0, 0] 8 ")},
     {"no_picker_library", u"社内無線LAN", "netpick_missing=1\n", std::nullopt, S_OK, ""},
     {"picker_gives_no_object", u"社内無線LAN", "netpick_create_null=1\n", std::nullopt, S_OK,
      "NetpickLoad CreateObjectNetpick NetpickFree "},
     {"sync_fails", u"社内無線LAN", "sync=0x80004005\n", std::nullopt, E_FAIL,
-     "NetpickLoad CreateObjectNetpick 3[0, 1, 3000, 0, 0] 8 DeleteObjectNetpick NetpickFree "},
+     Picker("3[0, 1, 3000, 0, 0] 8 ")},
 };
 
 TEST_F(SendReceiveEndToEnd, RunsEachPathAndPutsTheRegistryBack) {

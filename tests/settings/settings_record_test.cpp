@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "settings/ini_file.h"
 #include "tests/support/test_files.h"
 #include "text/format.h"
 
@@ -36,14 +35,8 @@ const char kEveryKey[] =
     "RESTEMPLATE=guaC64K1gq0=\r\nSIGNATURE=j5CWvA==\r\n";
 const char16_t kEveryKeyLoaded[] = u"接続1|3|b@x.jp|c@y|1111|>|よろしく|署名";
 
-bool FailEveryWrite(const std::string&) {
-    return false;
-}
-
 class SettingsRecordTest : public ::testing::Test {
 protected:
-    ~SettingsRecordTest() override { SetIniWriteHookForTesting(nullptr); }
-
     std::string Bytes() {
         std::string bytes;
         EXPECT_TRUE(ReadBytes(path_, bytes));
@@ -77,11 +70,6 @@ TEST_F(SettingsRecordTest, SavesExactlyTheseBytes) {
     r.signature = u"a가b";
     EXPECT_EQ(Saved(r), std::string(kAllDefaults) + "SIGNATURE=YT9i\r\n");
     EXPECT_EQ(Load(r, Saved(r)), u"|-1|||0000|||a?b");
-    // A failed save keeps the previous file.
-    SetIniWriteHookForTesting(&FailEveryWrite);
-    r.quote = true;
-    EXPECT_FALSE(r.SaveSettings(path_.c_str()));
-    EXPECT_EQ(Bytes(), std::string(kAllDefaults) + "SIGNATURE=YT9i\r\n");
 }
 
 TEST_F(SettingsRecordTest, LoadAndSaveRoundTrips) {

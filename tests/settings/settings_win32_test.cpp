@@ -14,26 +14,18 @@
 #include "settings/settings_record.h"
 #include "tests/support/test_files.h"
 #include "text/resource_string_win32.h"
-#include "text/utf8.h"
 
 namespace pelmora {
 namespace {
 
+using testing_support::HostPath;
 using testing_support::ReadBytes;
 using testing_support::ScratchDir;
 using testing_support::WriteBytes;
 
-// A build-tree path as the Windows programs see it, through the Z: drive.
-std::u16string ZPath(const char* unixPath) {
-    std::u16string p = u"Z:" + WideFromUtf8(unixPath);
-    for (char16_t& c : p) {
-        c = c == u'/' ? u'\\' : c;
-    }
-    return p;
-}
-
 Library LoadTable(const char* unixPath) {
-    return Library(LoadLibraryExW(W(ZPath(unixPath).c_str()), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    return Library(
+        LoadLibraryExW(W(HostPath(unixPath).c_str()), nullptr, LOAD_LIBRARY_AS_DATAFILE));
 }
 
 std::u16string ResourceText(HMODULE module, UINT id) {
@@ -62,7 +54,7 @@ TEST(SettingsFiles, BothDeliverablesCarryTheSameNamesAndFindTheirFiles) {
     // This test program carries the settings names, so it stands in for the settings
     // program: the file lies next to it.
     ASSERT_TRUE(ProgramSettingsPath(nullptr, path));
-    EXPECT_EQ(path.Wide(), ZPath(PELMORA_TEST_BINARY_DIR) + u"\\Pelmora.ini");
+    EXPECT_EQ(path.Wide(), HostPath(PELMORA_TEST_BINARY_DIR) + u"\\Pelmora.ini");
     // A module without the names, or without a file of its own, gives no path.
     EXPECT_FALSE(ExtensionSettingsPath(bare.Get(), path));
     EXPECT_FALSE(ProgramSettingsPath(bare.Get(), path));
@@ -92,7 +84,7 @@ public:
                                   L"-" + std::to_wstring(++counter);
         ready_.Reset(CreateEventW(nullptr, TRUE, FALSE, (name + L"-ready").c_str()));
         release_.Reset(CreateEventW(nullptr, TRUE, FALSE, (name + L"-release").c_str()));
-        std::wstring command = L"\"" + std::wstring(W(ZPath(PELMORA_FILE_HOLDER).c_str())) +
+        std::wstring command = L"\"" + std::wstring(W(HostPath(PELMORA_FILE_HOLDER).c_str())) +
                                L"\" " + mode + L" \"" + W(path.c_str()) + L"\" " + name +
                                L"-ready " + name + L"-release";
         STARTUPINFOW si = {};
