@@ -23,8 +23,8 @@ inline pelmora::SettingsRecord ReplySettings() {
 inline size_t ReplyText(const char* message, size_t n, const pelmora::SettingsRecord& settings) {
     pelmora::ParsedMessage parsed;
     pelmora::ParseMessage(parsed, message, n);
-    pelmora::ReplyRecipients recipients =
-        pelmora::BuildReplyRecipients(parsed, parsed.from.c_str(), settings);
+    pelmora::ReplyRecipients recipients;
+    pelmora::BuildReplyRecipients(parsed, parsed.from.c_str(), settings, recipients);
     pelmora::SemicolonSeparate(recipients.to);
     pelmora::SemicolonSeparate(recipients.cc);
     pelmora::DualString subject;
