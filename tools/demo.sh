@@ -96,21 +96,6 @@ cp "$dll" "$install_dir/Pelmora.dll"
 # Paths without a drive name the device's root, C:.
 ( cd "$drive_c" && "$run" "$root" regsvr32 /s 'C:\Program Files\Pelmora\Pelmora.dll' )
 
-# The settings the settings program would write: quote with ">", sign as 山田 太郎, and
-# (headless) reply from the second account, 携帯メール, and send/receive over 社内無線LAN
-# without asking.
-{
-    printf '[Pelmora]\r\n'
-    [ "$interactive" = 1 ] || printf 'RESACCOUNTINDEX=1\r\nCONNECTNAME=%s\r\n' "$(b64 '社内無線LAN')"
-    printf 'PRIOFROM=FALSE\r\nRESALL=FALSE\r\nRESALLCC=FALSE\r\nQUATE=TRUE\r\n'
-    printf 'QUATESTRING=%s\r\nSIGNATURE=%s\r\n' "$(b64 '>')" "$(b64 '山田 太郎')"
-} >"$install_dir/Pelmora.ini"
-if [ "$interactive" = 1 ]; then
-    say "settings: quote with \">\", sign as 山田 太郎, ask for the account"
-else
-    say "settings: reply from the second account (携帯メール), quote with \">\", sign as 山田 太郎"
-fi
-
 # A fresh copy of the sample device's messages, so its journal holds this run only.
 profile="$win32/demo/profile"
 rm -rf "$profile"
@@ -119,6 +104,85 @@ cp -r "$sample" "$profile"
 rm -f "$profile/outbox.jsonl" "$profile/live.jsonl"
 wprofile=$(winpath "$profile")
 journal="$profile/outbox.jsonl"
+export PELMORA_DEVICE_PROFILE="$wprofile"
+
+screen_run() { ( cd "$drive_c" && "$run" "$root" "$screen" "$@" ); }
+shot() { winpath "$shots/$1"; }
+# A capture step for DIR/FILE when screenshots are asked for; nothing otherwise.
+shot_step() { [ -z "$shots" ] || printf 'capture\n%s\n' "$(shot "$1")"; }
+
+# The INI file, one line a key; text values (base64 of code page 932 bytes) also decoded.
+print_ini() {
+    python3 - "$1" <<'PY'
+import base64, sys
+with open(sys.argv[1], "rb") as f:
+    data = f.read()
+texts = {"CONNECTNAME", "CC", "BCC", "QUATESTRING", "RESTEMPLATE", "SIGNATURE"}
+for line in data.split(b"\r\n"):
+    if not line:
+        continue
+    key, _, value = line.decode("ascii").partition("=")
+    shown = line.decode("ascii")
+    if key in texts:
+        decoded = base64.b64decode(value).decode("cp932").replace("\r\n", "\\r\\n")
+        shown = "%-34s (%s)" % (shown, decoded)
+    print("  " + shown)
+PY
+}
+
+if [ "$interactive" = 1 ]; then
+    # On your display the settings are written for you: quote with ">", sign as 山田 太郎,
+    # and ask for the account.
+    {
+        printf '[Pelmora]\r\nPRIOFROM=FALSE\r\nRESALL=FALSE\r\nRESALLCC=FALSE\r\nQUATE=TRUE\r\n'
+        printf 'QUATESTRING=%s\r\nSIGNATURE=%s\r\n' "$(b64 '>')" "$(b64 '山田 太郎')"
+    } >"$install_dir/Pelmora.ini"
+    say "settings: quote with \">\", sign as 山田 太郎, ask for the account"
+else
+    # The settings program on the emulated screen, worked through its controls as a user
+    # would: send/receive over 社内無線LAN and reply from 携帯メール without asking; in the
+    # advanced sheet Cc from the contacts (山田 花子), quote with ">", sign as 山田 太郎.
+    say "PelmoraSetting.exe: setting the connection, account, Cc, quoting and signature"
+    rm -f "$install_dir/Pelmora.ini"
+    pause=0
+    [ -z "$shots" ] || pause=1500
+    ( cd "$drive_c" && PELMORA_DEVICE_CONTACT_PICK='山田 花子' PELMORA_DEVICE_CONTACT_PAUSE=$pause \
+        "$run" "$root" 'C:\Program Files\Pelmora\PelmoraSetting.exe' ) \
+        >"$win32/demo/setting.log" 2>&1 &
+    setting_pid=$!
+    main=PelmoraSetting
+    sheet=詳細設定
+    mapfile -t steps < <(
+        printf '%s\n' wait $main \
+            tap-control $main 1000 key tab key down key down key down \
+            wait-text $main 1001 社内無線LAN \
+            tap-control $main 1002 key tab key down wait-text $main 1003 携帯メール
+        shot_step settings-main.png
+        printf '%s\n' tap 180 307 wait-menu
+        shot_step settings-menu.png
+        printf '%s\n' key down key return wait $sheet tap-control $sheet 1011
+        [ -z "$shots" ] || printf '%s\n' wait 連絡先の選択
+        shot_step contacts-chooser.png
+        printf '%s\n' wait-text $sheet 1009 hanako.yamada@example.jp
+        shot_step sheet-reply.png
+        printf '%s\n' tap 60 282 wait-text $sheet 1004 元の文章を引用 \
+            tap-control $sheet 1004 tap-control $sheet 1005 text '>' wait-text $sheet 1005 '>'
+        shot_step sheet-quote.png
+        printf '%s\n' tap 100 282 tap-control $sheet 1008 text '山田 太郎' \
+            wait-text $sheet 1008 '山田 太郎'
+        shot_step sheet-signature.png
+        printf '%s\n' tap-control $sheet 1 wait-gone $sheet tap 60 307 wait-gone $main
+    )
+    screen_run "${steps[@]}" || {
+        echo "demo: the settings program did not take the settings" >&2
+        kill "$setting_pid" 2>/dev/null || true
+        exit 1
+    }
+    wait "$setting_pid" || true
+    [ -f "$install_dir/Pelmora.ini" ] || { echo "demo: no settings file was written" >&2; exit 1; }
+    echo "Pelmora.ini as PelmoraSetting.exe wrote it:"
+    print_ini "$install_dir/Pelmora.ini"
+fi
 
 inbox_run() { ( cd "$drive_c" && "$run" "$root" "$inbox" --profile "$wprofile" "$@" ); }
 
@@ -266,8 +330,6 @@ fi
 
 # --- Screenshots: the emulated screen (240 x 320, top left of the session's display) as a
 # user meets it, driven by stylus taps and keys through devicescreen.exe. ---
-screen_run() { ( cd "$drive_c" && "$run" "$root" "$screen" "$@" ); }
-shot() { winpath "$shots/$1"; }
 # The Inbox's screen: navigation bar 26 px, header strip 20 px, messages 34 px a line; the
 # read view's header is two lines (36 px).
 first_message_y=63

@@ -231,6 +231,40 @@ void DropDesktopCaption(HWND window) {
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
+// A page of a property sheet: the bars go to the sheet, once for all its pages, and the page
+// fills the sheet's page area above the tabs.
+const wchar_t kSheetBarsProperty[] = L"DeviceSheetBars";
+
+BOOL InitSheetPage(HWND page, DWORD flags) {
+    HWND sheet = GetAncestor(page, GA_ROOT);
+    if ((flags & (SHIDIF_DONEBUTTON | SHIDIF_EMPTYMENU)) != 0 &&
+        GetPropW(sheet, kSheetBarsProperty) == nullptr) {
+        if (!RegisterBarClasses()) {
+            return FALSE;
+        }
+        if ((flags & SHIDIF_DONEBUTTON) != 0 && !AddNavigationBar(sheet)) {
+            return FALSE;
+        }
+        if ((flags & SHIDIF_EMPTYMENU) != 0 &&
+            CreateBar(kMenuBarClass, sheet, kScreenHeight - kMenuBarHeight, kMenuBarHeight) ==
+                nullptr) {
+            return FALSE;
+        }
+        SetPropW(sheet, kSheetBarsProperty, reinterpret_cast<HANDLE>(1));
+    }
+    HWND parent = GetParent(page);
+    HWND tabs = FindWindowExW(parent, nullptr, WC_TABCONTROLW, nullptr);
+    if ((flags & SHIDIF_SIZEDLGFULLSCREEN) != 0 && tabs != nullptr) {
+        RECT area;
+        GetWindowRect(tabs, &area);
+        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&area), 2);
+        SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
+        SetWindowPos(page, nullptr, area.left, area.top, area.right - area.left,
+                     area.bottom - area.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return TRUE;
+}
+
 HFONT CreateSoftKeyFont() {
     LOGFONTW logical = {};
     logical.lfHeight = -12;
@@ -358,6 +392,9 @@ BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi) {
     }
     const DWORD flags = pshidi->dwFlags;
     HWND dialog = pshidi->hDlg;
+    if ((GetWindowLongPtrW(dialog, GWL_STYLE) & WS_CHILD) != 0) {
+        return InitSheetPage(dialog, flags);
+    }
     // The handheld draws no caption, frame or close box on a dialog: its title is on the
     // navigation bar.
     SetWindowLongPtrW(dialog, GWL_STYLE,
