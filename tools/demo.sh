@@ -1,22 +1,24 @@
 #!/usr/bin/env bash
 # The main job on the bundled sample device: Pelmora is installed on the emulated handheld,
+# its settings program is worked through its controls on the emulated screen (main page,
+# advanced sheet, contacts chooser) and the settings file it writes is printed; then
 # the emulated Inbox replies with "アカウントを指定して返信" to each sample message, and each
 # compose request is printed as the compose window receives it; then the list view runs
 # "接続を指定して送受信" over a connection of the other destination network, and the
 # Connection Manager's routing is printed before, during (as the sync saw it) and after.
 #
 # Usage: demo.sh WIN32_BUILD_DIR [--interactive | --screenshots DIR | --repeat N]
-#   (default)      headless: the settings choose the account, so no dialog is needed
+#   (default)      headless: the settings program sets the account, so no dialog is needed
 #   --interactive  on your display ($DISPLAY): the Inbox's windows, the account choice
 #                  dialog and a compose window for each reply
-#   --screenshots DIR  headless, then a PNG of each window a user meets, saved in DIR
+#   --screenshots DIR  headless, with a PNG of each window a user meets saved in DIR
 #   --repeat N     headless, and each reply is made N more times in the Inbox's process,
 #                  which prints the time per command (warm); the requests are not printed
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
 usage() {
-    sed -n '6,12p' "$0" >&2
+    sed -n '10,16p' "$0" >&2
     exit 2
 }
 [ $# -ge 1 ] || usage
@@ -52,7 +54,7 @@ dll="$win32/menuext/Pelmora.dll"
 setting="$win32/setting_app/PelmoraSetting.exe"
 inbox="$win32/bin/inbox.exe"
 screen="$win32/bin/devicescreen.exe"
-for f in "$dll" "$inbox" "$screen"; do
+for f in "$dll" "$setting" "$inbox" "$screen"; do
     [ -f "$f" ] || { echo "demo: $f is missing; build first (tools/pelmora build)" >&2; exit 1; }
 done
 
@@ -92,7 +94,7 @@ say "installing Pelmora.dll in \\Program Files\\Pelmora and registering it"
 mkdir -p "$install_dir"
 rm -f "$install_dir/Pelmora.routing"
 cp "$dll" "$install_dir/Pelmora.dll"
-[ -f "$setting" ] && cp "$setting" "$install_dir/PelmoraSetting.exe"
+cp "$setting" "$install_dir/PelmoraSetting.exe"
 # Paths without a drive name the device's root, C:.
 ( cd "$drive_c" && "$run" "$root" regsvr32 /s 'C:\Program Files\Pelmora\Pelmora.dll' )
 
@@ -165,10 +167,10 @@ else
         shot_step contacts-chooser.png
         printf '%s\n' wait-text $sheet 1009 hanako.yamada@example.jp
         shot_step sheet-reply.png
-        printf '%s\n' tap 60 282 wait-text $sheet 1004 元の文章を引用 \
+        printf '%s\n' tap 80 284 wait-text $sheet 1004 元の文章を引用 \
             tap-control $sheet 1004 tap-control $sheet 1005 text '>' wait-text $sheet 1005 '>'
         shot_step sheet-quote.png
-        printf '%s\n' tap 100 282 tap-control $sheet 1008 text '山田 太郎' \
+        printf '%s\n' tap 130 284 tap-control $sheet 1008 text '山田 太郎' \
             wait-text $sheet 1008 '山田 太郎'
         shot_step sheet-signature.png
         printf '%s\n' tap-control $sheet 1 wait-gone $sheet tap 60 307 wait-gone $main
@@ -355,6 +357,7 @@ screen_run wait PelmoraDeviceScreen \
     tap $ok_x $ok_y sleep 300 tap $ok_x $ok_y wait-gone PelmoraDeviceScreen 5000 ||
     { echo "demo: the screenshot script did not finish" >&2; kill "$inbox_pid" 2>/dev/null || true; }
 wait "$inbox_pid" || true
-for f in inbox-list inbox-list-menu inbox-read inbox-read-menu account-choice; do
+for f in settings-main settings-menu contacts-chooser sheet-reply sheet-quote sheet-signature \
+    inbox-list inbox-list-menu inbox-read inbox-read-menu account-choice; do
     [ -f "$shots/$f.png" ] && echo "  $shots/$f.png"
 done

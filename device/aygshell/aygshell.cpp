@@ -231,6 +231,41 @@ void DropDesktopCaption(HWND window) {
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
+// The handheld's dialog units make a page template as wide as the screen; the desktop font
+// behind them here is a little wider, so a page's controls are drawn together across to fit.
+BOOL CALLBACK CollectControl(HWND control, LPARAM param) {
+    reinterpret_cast<std::vector<HWND>*>(param)->push_back(control);
+    return TRUE;
+}
+
+void FitControlsToWidth(HWND page, int width) {
+    std::vector<HWND> controls;
+    EnumChildWindows(page, CollectControl, reinterpret_cast<LPARAM>(&controls));
+    std::vector<RECT> places(controls.size());
+    int right = 0;
+    for (size_t i = 0; i < controls.size(); ++i) {
+        if (GetParent(controls[i]) != page) {
+            continue;  // a control's own parts move with it
+        }
+        GetWindowRect(controls[i], &places[i]);
+        MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&places[i]), 2);
+        right = places[i].right > right ? places[i].right : right;
+    }
+    const int room = width - 4;
+    if (right <= room) {
+        return;
+    }
+    for (size_t i = 0; i < controls.size(); ++i) {
+        if (GetParent(controls[i]) != page) {
+            continue;
+        }
+        const RECT& rc = places[i];
+        const int left = MulDiv(rc.left, room, right);
+        SetWindowPos(controls[i], nullptr, left, rc.top, MulDiv(rc.right, room, right) - left,
+                     rc.bottom - rc.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
 // A page of a property sheet: the bars go to the sheet, once for all its pages, and the page
 // fills the sheet's page area above the tabs.
 const wchar_t kSheetBarsProperty[] = L"DeviceSheetBars";
@@ -261,6 +296,7 @@ BOOL InitSheetPage(HWND page, DWORD flags) {
         SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
         SetWindowPos(page, nullptr, area.left, area.top, area.right - area.left,
                      area.bottom - area.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        FitControlsToWidth(page, area.right - area.left);
     }
     return TRUE;
 }

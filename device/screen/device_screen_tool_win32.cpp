@@ -11,7 +11,7 @@
 //   tap X Y | double-tap X Y     a tap (two) with the stylus
 //   hold X Y              a tap and hold until a popup menu shows (at most 3 s)
 //   tap-control NAME ID   a tap in the middle of the shown control ID of that window (its
-//                         pages included)
+//                         pages included), once it is there
 //   key NAME              escape, return, up, down, left, right, tab, space
 //   text STRING           types STRING at the focus, character by character
 //   wait-text NAME ID STRING [MS]   until control ID of that window shows STRING
@@ -284,9 +284,12 @@ private:
         }
         if (command == L"tap-control") {
             const std::wstring name = Text();
-            HWND control = FindControl(name, Number());
+            const int id = Number();
+            HWND control = nullptr;
             RECT rc;
-            if (control == nullptr || !GetWindowRect(control, &rc)) {
+            // The window may show before its controls are built.
+            if (!WaitFor([&] { return (control = FindControl(name, id)) != nullptr; }, 10000) ||
+                !GetWindowRect(control, &rc)) {
                 return false;
             }
             Tap((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "device/aygshell/device_screen.h"
 #include "platform/wide.h"
 #include "setting_app/resource.h"
 #include "tests/device/device_profile_fixture.h"
@@ -205,6 +206,27 @@ TEST_F(AdvancedSheetTest, PagesStoreOnlyWhatTheyShowed) {
                       }),
                   row.written);
     }
+}
+
+// The sheet takes the handheld's screen between the navigation bar and the menu bar, its
+// tabs along the bottom; every page's controls are within the screen.
+TEST_F(AdvancedSheetTest, SheetFillsTheScreenBetweenTheBars) {
+    Run(kSaved, [](SettingsProgram& program) {
+        Sheet sheet(program);
+        ASSERT_NE(sheet.Window(), nullptr) << "sheet";
+        RECT rc = {};
+        GetWindowRect(sheet.Window(), &rc);
+        const RECT expected = {0, device::kNavigationBarHeight, device::kScreenWidth,
+                               device::kScreenHeight - device::kMenuBarHeight};
+        EXPECT_TRUE(EqualRect(&rc, &expected))
+            << rc.left << "," << rc.top << "," << rc.right << "," << rc.bottom;
+        const int rightmost[] = {IDC_CC_BROWSE, IDC_QUOTE_STRING, IDC_SIGNATURE};
+        for (int page = 0; page < 3; ++page) {
+            GetWindowRect(sheet.Item(page, rightmost[page]), &rc);
+            EXPECT_LE(rc.right, device::kScreenWidth) << "page " << page;
+        }
+        sheet.Close(IDCANCEL);
+    });
 }
 
 }  // namespace
