@@ -82,9 +82,8 @@ std::vector<Binding>::iterator FindBinding(HWND dialog) {
 
 SettingsPage* BoundPage(HWND dialog) {
     auto it = FindBinding(dialog);
-    return it != g_bindings.end()
-               ? static_cast<SettingsPage*>(GetPropW(dialog, it->name.c_str()))
-               : nullptr;
+    return it != g_bindings.end() ? static_cast<SettingsPage*>(GetPropW(dialog, it->name.c_str()))
+                                  : nullptr;
 }
 
 void Unbind(HWND dialog) {

@@ -24,9 +24,9 @@ public:
     virtual INT_PTR OnApply(HWND dialog);
     virtual INT_PTR OnReset();
 
-    int position = -1;                  // in the sheet; -1 until the sheet is built
-    SettingsRecord* record = nullptr;   // not owned
-    HINSTANCE module = nullptr;         // holds the page's dialog template
+    int position = -1;                 // in the sheet; -1 until the sheet is built
+    SettingsRecord* record = nullptr;  // not owned
+    HINSTANCE module = nullptr;        // holds the page's dialog template
 };
 
 // Cc, Bcc (each with a contact browse) and the reply rules.

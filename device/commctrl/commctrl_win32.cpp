@@ -16,9 +16,9 @@ using namespace pelmora::device;
 template <typename F>
 F Desktop(const char* name) {
     static HMODULE library = LoadLibraryW(L"comctl32.dll");
-    return library != nullptr ? reinterpret_cast<F>(reinterpret_cast<void*>(
-                                    GetProcAddress(library, name)))
-                              : nullptr;
+    return library != nullptr
+               ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(library, name)))
+               : nullptr;
 }
 
 // The program's own callback while its maximised sheet runs (sheets are modal, one at a time
@@ -28,10 +28,10 @@ PFNPROPSHEETCALLBACK g_programCallback = nullptr;
 void LayOutMaximised(HWND sheet) {
     const LONG_PTR framed = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_MODALFRAME | WS_BORDER;
     SetWindowLongPtrW(sheet, GWL_STYLE, GetWindowLongPtrW(sheet, GWL_STYLE) & ~framed);
-    SetWindowLongPtrW(sheet, GWL_EXSTYLE,
-                      GetWindowLongPtrW(sheet, GWL_EXSTYLE) &
-                          ~static_cast<LONG_PTR>(WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE |
-                                                 WS_EX_CONTEXTHELP));
+    SetWindowLongPtrW(
+        sheet, GWL_EXSTYLE,
+        GetWindowLongPtrW(sheet, GWL_EXSTYLE) &
+            ~static_cast<LONG_PTR>(WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTEXTHELP));
     const int height = kScreenHeight - kNavigationBarHeight - kMenuBarHeight;
     SetWindowPos(sheet, nullptr, 0, kNavigationBarHeight, kScreenWidth, height,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
@@ -48,8 +48,7 @@ void LayOutMaximised(HWND sheet) {
 }
 
 int CALLBACK MaximisedSheetCallback(HWND sheet, UINT message, LPARAM lParam) {
-    const int result =
-        g_programCallback != nullptr ? g_programCallback(sheet, message, lParam) : 0;
+    const int result = g_programCallback != nullptr ? g_programCallback(sheet, message, lParam) : 0;
     if (message == PSCB_INITIALIZED) {
         LayOutMaximised(sheet);
     }
@@ -79,8 +78,7 @@ INT_PTR WINAPI DevicePropertySheetW(LPCPROPSHEETHEADERW header) {
         return run(header);
     }
     PROPSHEETHEADERW desktop = {};
-    CopyMemory(&desktop, header,
-               header->dwSize < sizeof desktop ? header->dwSize : sizeof desktop);
+    CopyMemory(&desktop, header, header->dwSize < sizeof desktop ? header->dwSize : sizeof desktop);
     desktop.dwSize = header->dwSize < sizeof desktop ? header->dwSize : sizeof desktop;
     desktop.dwFlags &= ~static_cast<DWORD>(PSH_MAXIMIZE);
     g_programCallback = (desktop.dwFlags & PSH_USECALLBACK) != 0 ? desktop.pfnCallback : nullptr;

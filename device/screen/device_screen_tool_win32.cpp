@@ -105,8 +105,8 @@ HWND FindControl(const std::wstring& name, int id) {
 
 std::wstring TextOf(HWND window) {
     wchar_t text[512] = {};
-    SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_BLOCK,
-                        5000, nullptr);
+    SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000,
+                        nullptr);
     return text;
 }
 

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "device/aygshell/device_screen.h"
 #include "platform/wide.h"
@@ -31,48 +32,15 @@ std::string Key(const char* key, const std::u16string& text) {
     return std::string(key) + "=" + Base64Encode(bytes.data(), bytes.size()) + "\r\n";
 }
 
-std::u16string TextOf(HWND control) {
-    wchar_t text[512] = {};
-    SendMessageW(control, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
-    return std::u16string(U(text));
-}
-
 bool Checked(HWND box) {
     return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-// The sheet as the program shows it, from this process.
-class Sheet {
-public:
-    explicit Sheet(const SettingsProgram& program) : program_(program) {
-        PostMessageW(program.Window(), WM_COMMAND, IDM_ADVANCED, 0);
-        sheet_ = program.WaitForWindow(L"#32770");
-    }
-    HWND Window() const { return sheet_; }
-    // Shows page `index` as a tap on its tab does; its control `id`.
-    HWND Item(int index, int id) const {
-        SendMessageW(sheet_, PSM_SETCURSEL, index, 0);
-        HWND page = reinterpret_cast<HWND>(SendMessageW(sheet_, PSM_GETCURRENTPAGEHWND, 0, 0));
-        return GetDlgItem(page, id);
-    }
-    void Type(int index, int id, const wchar_t* text) const {
-        SendMessageW(Item(index, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-    }
-    void Click(int index, int id) const { SendMessageW(Item(index, id), BM_CLICK, 0, 0); }
-    // A page's own button (OK or キャンセル) closes the sheet; waits until it has.
-    void Close(int id) const {
-        PostMessageW(Item(0, id), BM_CLICK, 0, 0);
-        for (int i = 0; i < 500 && IsWindow(sheet_); ++i) {
-            Sleep(20);
-        }
-    }
-
-private:
-    const SettingsProgram& program_;
-    HWND sheet_ = nullptr;
-};
-
-enum Page { kReply = 0, kQuote = 1, kSignature = 2 };
+using Sheet = testing_support::AdvancedSheet;
+using testing_support::TextOf;
+constexpr auto kReply = Sheet::kReply;
+constexpr auto kQuote = Sheet::kQuote;
+constexpr auto kSignature = Sheet::kSignature;
 
 void PressSoftKey(const SettingsProgram& program, const wchar_t* label) {
     HWND key = program.SoftKey(label);
@@ -148,12 +116,11 @@ void EditEverything(SettingsProgram& program) {
 }
 
 TEST_F(AdvancedSheetTest, EveryEditReachesTheFileOnlyWhenTheWindowIsConfirmed) {
-    const std::string edited = "[Pelmora]\r\nRESACCOUNTINDEX=1\r\n" +
-                               Key("CC", u"a;hanako@example.jp") +
-                               Key("BCC", u"hanako@example.jp") +
-                               "PRIOFROM=TRUE\r\nRESALL=FALSE\r\nRESALLCC=TRUE\r\nQUATE=TRUE\r\n" +
-                               Key("QUATESTRING", u"＞ ") +
-                               Key("SIGNATURE", u"山田 太郎\r\ntaro@example.jp");
+    const std::string edited =
+        "[Pelmora]\r\nRESACCOUNTINDEX=1\r\n" + Key("CC", u"a;hanako@example.jp") +
+        Key("BCC", u"hanako@example.jp") +
+        "PRIOFROM=TRUE\r\nRESALL=FALSE\r\nRESALLCC=TRUE\r\nQUATE=TRUE\r\n" +
+        Key("QUATESTRING", u"＞ ") + Key("SIGNATURE", u"山田 太郎\r\ntaro@example.jp");
     EXPECT_EQ(Run(kSaved, EditEverything, true), edited);
     EXPECT_EQ(Run(kSaved, EditEverything, false), kSaved);
 }
@@ -220,9 +187,10 @@ TEST_F(AdvancedSheetTest, SheetFillsTheScreenBetweenTheBars) {
                                device::kScreenHeight - device::kMenuBarHeight};
         EXPECT_TRUE(EqualRect(&rc, &expected))
             << rc.left << "," << rc.top << "," << rc.right << "," << rc.bottom;
-        const int rightmost[] = {IDC_CC_BROWSE, IDC_QUOTE_STRING, IDC_SIGNATURE};
-        for (int page = 0; page < 3; ++page) {
-            GetWindowRect(sheet.Item(page, rightmost[page]), &rc);
+        const std::pair<Sheet::Page, int> rightmost[] = {
+            {kReply, IDC_CC_BROWSE}, {kQuote, IDC_QUOTE_STRING}, {kSignature, IDC_SIGNATURE}};
+        for (const auto& [page, id] : rightmost) {
+            GetWindowRect(sheet.Item(page, id), &rc);
             EXPECT_LE(rc.right, device::kScreenWidth) << "page " << page;
         }
         sheet.Close(IDCANCEL);
