@@ -125,7 +125,8 @@ TEST_F(AdvancedSheetTest, EveryEditReachesTheFileOnlyWhenTheWindowIsConfirmed) {
     EXPECT_EQ(Run(kSaved, EditEverything, false), kSaved);
 }
 
-// What one sheet visit stores; the main page is left as it is.
+// What one sheet visit stores; the main page is left as it is. A second sheet in the same
+// run, confirmed at once, changes nothing more.
 TEST_F(AdvancedSheetTest, PagesStoreOnlyWhatTheyShowed) {
     const std::string rest = "PRIOFROM=FALSE\r\nRESALL=FALSE\r\nRESALLCC=FALSE\r\n";
     const struct {
@@ -170,6 +171,13 @@ TEST_F(AdvancedSheetTest, PagesStoreOnlyWhatTheyShowed) {
                           Sheet sheet(program);
                           ASSERT_NE(sheet.Window(), nullptr) << "sheet";
                           row.work(sheet);
+                          // A second sheet's pages answer as their own (OK closes it) and
+                          // show what the first one left.
+                          Sheet again(program);
+                          ASSERT_NE(again.Window(), nullptr) << "second sheet";
+                          EXPECT_EQ(TextOf(again.Item(kReply, IDC_CC)), u"a");
+                          again.Close(IDOK);
+                          EXPECT_FALSE(IsWindow(again.Window()));
                       }),
                   row.written);
     }
