@@ -231,6 +231,17 @@ void DropDesktopCaption(HWND window) {
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
+// The navigation bar with its Done button and the empty menu bar that the flags ask for.
+bool AddDialogBars(HWND dialog, DWORD flags) {
+    if ((flags & (SHIDIF_DONEBUTTON | SHIDIF_EMPTYMENU)) == 0) {
+        return true;
+    }
+    return RegisterBarClasses() && ((flags & SHIDIF_DONEBUTTON) == 0 || AddNavigationBar(dialog)) &&
+           ((flags & SHIDIF_EMPTYMENU) == 0 ||
+            CreateBar(kMenuBarClass, dialog, kScreenHeight - kMenuBarHeight, kMenuBarHeight) !=
+                nullptr);
+}
+
 // The handheld's dialog units make a page template as wide as the screen; the desktop font
 // behind them here is a little wider, so a page's controls are drawn together across to fit.
 BOOL CALLBACK CollectControl(HWND control, LPARAM param) {
@@ -274,15 +285,7 @@ BOOL InitSheetPage(HWND page, DWORD flags) {
     HWND sheet = GetAncestor(page, GA_ROOT);
     if ((flags & (SHIDIF_DONEBUTTON | SHIDIF_EMPTYMENU)) != 0 &&
         GetPropW(sheet, kSheetBarsProperty) == nullptr) {
-        if (!RegisterBarClasses()) {
-            return FALSE;
-        }
-        if ((flags & SHIDIF_DONEBUTTON) != 0 && !AddNavigationBar(sheet)) {
-            return FALSE;
-        }
-        if ((flags & SHIDIF_EMPTYMENU) != 0 &&
-            CreateBar(kMenuBarClass, sheet, kScreenHeight - kMenuBarHeight, kMenuBarHeight) ==
-                nullptr) {
+        if (!AddDialogBars(sheet, flags)) {
             return FALSE;
         }
         SetPropW(sheet, kSheetBarsProperty, reinterpret_cast<HANDLE>(1));
@@ -441,15 +444,7 @@ BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi) {
                           ~static_cast<LONG_PTR>(WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE));
     SetWindowPos(dialog, nullptr, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-    if ((flags & (SHIDIF_DONEBUTTON | SHIDIF_EMPTYMENU)) != 0 && !RegisterBarClasses()) {
-        return FALSE;
-    }
-    if ((flags & SHIDIF_DONEBUTTON) != 0 && !AddNavigationBar(dialog)) {
-        return FALSE;
-    }
-    if ((flags & SHIDIF_EMPTYMENU) != 0 &&
-        CreateBar(kMenuBarClass, dialog, kScreenHeight - kMenuBarHeight, kMenuBarHeight) ==
-            nullptr) {
+    if (!AddDialogBars(dialog, flags)) {
         return FALSE;
     }
     if ((flags & SHIDIF_SIZEDLGFULLSCREEN) != 0) {

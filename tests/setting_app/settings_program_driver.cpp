@@ -67,18 +67,9 @@ HWND PollForWindow(DWORD processId, const wchar_t* className, HWND except) {
     return nullptr;
 }
 
-// Wine's desktop goes away a moment after its last window; a program started just then gets
-// no display. A hidden window of this process keeps it up between one program and the next.
-void KeepDesktop() {
-    static HWND keeper = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                                         nullptr, nullptr);
-    (void)keeper;
-}
-
 }  // namespace
 
 SettingsProgram::SettingsProgram(const std::u16string& folder) {
-    KeepDesktop();
     if (!CopyFileW(W(HostPath(PELMORA_SETTING_EXE).c_str()), W(ProgramIn(folder).c_str()), FALSE)) {
         return;
     }
