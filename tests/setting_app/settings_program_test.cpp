@@ -369,6 +369,17 @@ TEST_F(SettingsProgramTest, PagesStoreOnlyWhatTheyShowed) {
              s.Close(IDOK);
          },
          "[Pelmora]\r\n" + Key("CC", u"a") + rest + "QUATE=FALSE\r\n" + Key("QUATESTRING", u">")},
+        {"texts longer than the first read of their box",
+         [](Sheet& s) {
+             s.Type(kReply, IDC_BCC, std::wstring(300, L'b').c_str());
+             s.Click(kReply, IDC_BCC_BROWSE);
+             s.Type(kSignature, IDC_SIGNATURE, std::wstring(1500, L's').c_str());
+             s.Close(IDOK);
+         },
+         "[Pelmora]\r\n" + Key("CC", u"a") +
+             Key("BCC", std::u16string(300, u'b') + u";hanako@example.jp") + rest +
+             "QUATE=FALSE\r\n" + Key("QUATESTRING", u">") +
+             Key("SIGNATURE", std::u16string(1500, u's'))},
         {"every page changed, then the sheet cancelled",
          [](Sheet& s) {
              s.Type(kReply, IDC_CC, L"x@example.jp");
