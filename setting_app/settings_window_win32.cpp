@@ -1,5 +1,6 @@
 #include "setting_app/settings_window_win32.h"
 
+#include "connections/routing_recovery_win32.h"
 #include "platform/wide.h"
 #include "setting_app/advanced_settings_win32.h"
 #include "setting_app/main_page_win32.h"
@@ -18,6 +19,9 @@ bool SettingsWindow::Create(HINSTANCE module, const DualString& className, const
     record.moduleHandle = instance;
     DualString path;
     if (ProgramSettingsPath(instance, path)) {
+        // A send/receive that was cut short may have left the routing switched: the
+        // program's start puts it back.
+        RecoverPendingRouting(path);
         record.LoadSettings(path.c_str());
     }
     // After a failed load the page shows the defaults.

@@ -1,22 +1,24 @@
 #!/usr/bin/env bash
 # The main job on the bundled sample device: Pelmora is installed on the emulated handheld,
+# its settings program is worked through its controls on the emulated screen (main page,
+# advanced sheet, contacts chooser) and the settings file it writes is printed; then
 # the emulated Inbox replies with "アカウントを指定して返信" to each sample message, and each
 # compose request is printed as the compose window receives it; then the list view runs
 # "接続を指定して送受信" over a connection of the other destination network, and the
 # Connection Manager's routing is printed before, during (as the sync saw it) and after.
 #
 # Usage: demo.sh WIN32_BUILD_DIR [--interactive | --screenshots DIR | --repeat N]
-#   (default)      headless: the settings choose the account, so no dialog is needed
+#   (default)      headless: the settings program sets the account, so no dialog is needed
 #   --interactive  on your display ($DISPLAY): the Inbox's windows, the account choice
 #                  dialog and a compose window for each reply
-#   --screenshots DIR  headless, then a PNG of each window a user meets, saved in DIR
+#   --screenshots DIR  headless, with a PNG of each window a user meets saved in DIR
 #   --repeat N     headless, and each reply is made N more times in the Inbox's process,
 #                  which prints the time per command (warm); the requests are not printed
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
 usage() {
-    sed -n '6,12p' "$0" >&2
+    sed -n '10,16p' "$0" >&2
     exit 2
 }
 [ $# -ge 1 ] || usage
@@ -52,7 +54,7 @@ dll="$win32/menuext/Pelmora.dll"
 setting="$win32/setting_app/PelmoraSetting.exe"
 inbox="$win32/bin/inbox.exe"
 screen="$win32/bin/devicescreen.exe"
-for f in "$dll" "$inbox" "$screen"; do
+for f in "$dll" "$setting" "$inbox" "$screen"; do
     [ -f "$f" ] || { echo "demo: $f is missing; build first (tools/pelmora build)" >&2; exit 1; }
 done
 
@@ -92,24 +94,9 @@ say "installing Pelmora.dll in \\Program Files\\Pelmora and registering it"
 mkdir -p "$install_dir"
 rm -f "$install_dir/Pelmora.routing"
 cp "$dll" "$install_dir/Pelmora.dll"
-[ -f "$setting" ] && cp "$setting" "$install_dir/PelmoraSetting.exe"
+cp "$setting" "$install_dir/PelmoraSetting.exe"
 # Paths without a drive name the device's root, C:.
 ( cd "$drive_c" && "$run" "$root" regsvr32 /s 'C:\Program Files\Pelmora\Pelmora.dll' )
-
-# The settings the settings program would write: quote with ">", sign as 山田 太郎, and
-# (headless) reply from the second account, 携帯メール, and send/receive over 社内無線LAN
-# without asking.
-{
-    printf '[Pelmora]\r\n'
-    [ "$interactive" = 1 ] || printf 'RESACCOUNTINDEX=1\r\nCONNECTNAME=%s\r\n' "$(b64 '社内無線LAN')"
-    printf 'PRIOFROM=FALSE\r\nRESALL=FALSE\r\nRESALLCC=FALSE\r\nQUATE=TRUE\r\n'
-    printf 'QUATESTRING=%s\r\nSIGNATURE=%s\r\n' "$(b64 '>')" "$(b64 '山田 太郎')"
-} >"$install_dir/Pelmora.ini"
-if [ "$interactive" = 1 ]; then
-    say "settings: quote with \">\", sign as 山田 太郎, ask for the account"
-else
-    say "settings: reply from the second account (携帯メール), quote with \">\", sign as 山田 太郎"
-fi
 
 # A fresh copy of the sample device's messages, so its journal holds this run only.
 profile="$win32/demo/profile"
@@ -119,6 +106,85 @@ cp -r "$sample" "$profile"
 rm -f "$profile/outbox.jsonl" "$profile/live.jsonl"
 wprofile=$(winpath "$profile")
 journal="$profile/outbox.jsonl"
+export PELMORA_DEVICE_PROFILE="$wprofile"
+
+screen_run() { ( cd "$drive_c" && "$run" "$root" "$screen" "$@" ); }
+shot() { winpath "$shots/$1"; }
+# A capture step for DIR/FILE when screenshots are asked for; nothing otherwise.
+shot_step() { [ -z "$shots" ] || printf 'capture\n%s\n' "$(shot "$1")"; }
+
+# The INI file, one line a key; text values (base64 of code page 932 bytes) also decoded.
+print_ini() {
+    python3 - "$1" <<'PY'
+import base64, sys
+with open(sys.argv[1], "rb") as f:
+    data = f.read()
+texts = {"CONNECTNAME", "CC", "BCC", "QUATESTRING", "RESTEMPLATE", "SIGNATURE"}
+for line in data.split(b"\r\n"):
+    if not line:
+        continue
+    key, _, value = line.decode("ascii").partition("=")
+    shown = line.decode("ascii")
+    if key in texts:
+        decoded = base64.b64decode(value).decode("cp932").replace("\r\n", "\\r\\n")
+        shown = "%-34s (%s)" % (shown, decoded)
+    print("  " + shown)
+PY
+}
+
+if [ "$interactive" = 1 ]; then
+    # On your display the settings are written for you: quote with ">", sign as 山田 太郎,
+    # and ask for the account.
+    {
+        printf '[Pelmora]\r\nPRIOFROM=FALSE\r\nRESALL=FALSE\r\nRESALLCC=FALSE\r\nQUATE=TRUE\r\n'
+        printf 'QUATESTRING=%s\r\nSIGNATURE=%s\r\n' "$(b64 '>')" "$(b64 '山田 太郎')"
+    } >"$install_dir/Pelmora.ini"
+    say "settings: quote with \">\", sign as 山田 太郎, ask for the account"
+else
+    # The settings program on the emulated screen, worked through its controls as a user
+    # would: send/receive over 社内無線LAN and reply from 携帯メール without asking; in the
+    # advanced sheet Cc from the contacts (山田 花子), quote with ">", sign as 山田 太郎.
+    say "PelmoraSetting.exe: setting the connection, account, Cc, quoting and signature"
+    rm -f "$install_dir/Pelmora.ini"
+    pause=0
+    [ -z "$shots" ] || pause=1500
+    ( cd "$drive_c" && PELMORA_DEVICE_CONTACT_PICK='山田 花子' PELMORA_DEVICE_CONTACT_PAUSE=$pause \
+        "$run" "$root" 'C:\Program Files\Pelmora\PelmoraSetting.exe' ) \
+        >"$win32/demo/setting.log" 2>&1 &
+    setting_pid=$!
+    main=PelmoraSetting
+    sheet=詳細設定
+    mapfile -t steps < <(
+        printf '%s\n' wait $main \
+            tap-control $main 1000 key tab key down key down key down \
+            wait-text $main 1001 社内無線LAN \
+            tap-control $main 1002 key tab key down wait-text $main 1003 携帯メール
+        shot_step settings-main.png
+        printf '%s\n' tap 180 307 wait-menu
+        shot_step settings-menu.png
+        printf '%s\n' key down key return wait $sheet tap-control $sheet 1011
+        [ -z "$shots" ] || printf '%s\n' wait 連絡先の選択
+        shot_step contacts-chooser.png
+        printf '%s\n' wait-text $sheet 1009 hanako.yamada@example.jp
+        shot_step sheet-reply.png
+        printf '%s\n' tap 80 284 wait-text $sheet 1004 元の文章を引用 \
+            tap-control $sheet 1004 tap-control $sheet 1005 text '>' wait-text $sheet 1005 '>'
+        shot_step sheet-quote.png
+        printf '%s\n' tap 130 284 tap-control $sheet 1008 text '山田 太郎' \
+            wait-text $sheet 1008 '山田 太郎'
+        shot_step sheet-signature.png
+        printf '%s\n' tap-control $sheet 1 wait-gone $sheet tap 60 307 wait-gone $main
+    )
+    screen_run "${steps[@]}" || {
+        echo "demo: the settings program did not take the settings" >&2
+        kill "$setting_pid" 2>/dev/null || true
+        exit 1
+    }
+    wait "$setting_pid" || true
+    [ -f "$install_dir/Pelmora.ini" ] || { echo "demo: no settings file was written" >&2; exit 1; }
+    echo "Pelmora.ini as PelmoraSetting.exe wrote it:"
+    print_ini "$install_dir/Pelmora.ini"
+fi
 
 inbox_run() { ( cd "$drive_c" && "$run" "$root" "$inbox" --profile "$wprofile" "$@" ); }
 
@@ -266,8 +332,6 @@ fi
 
 # --- Screenshots: the emulated screen (240 x 320, top left of the session's display) as a
 # user meets it, driven by stylus taps and keys through devicescreen.exe. ---
-screen_run() { ( cd "$drive_c" && "$run" "$root" "$screen" "$@" ); }
-shot() { winpath "$shots/$1"; }
 # The Inbox's screen: navigation bar 26 px, header strip 20 px, messages 34 px a line; the
 # read view's header is two lines (36 px).
 first_message_y=63
@@ -293,6 +357,7 @@ screen_run wait PelmoraDeviceScreen \
     tap $ok_x $ok_y sleep 300 tap $ok_x $ok_y wait-gone PelmoraDeviceScreen 5000 ||
     { echo "demo: the screenshot script did not finish" >&2; kill "$inbox_pid" 2>/dev/null || true; }
 wait "$inbox_pid" || true
-for f in inbox-list inbox-list-menu inbox-read inbox-read-menu account-choice; do
+for f in settings-main settings-menu contacts-chooser sheet-reply sheet-quote sheet-signature \
+    inbox-list inbox-list-menu inbox-read inbox-read-menu account-choice; do
     [ -f "$shots/$f.png" ] && echo "  $shots/$f.png"
 done

@@ -231,6 +231,79 @@ void DropDesktopCaption(HWND window) {
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
+// The navigation bar with its Done button and the empty menu bar that the flags ask for.
+bool AddDialogBars(HWND dialog, DWORD flags) {
+    if ((flags & (SHIDIF_DONEBUTTON | SHIDIF_EMPTYMENU)) == 0) {
+        return true;
+    }
+    return RegisterBarClasses() && ((flags & SHIDIF_DONEBUTTON) == 0 || AddNavigationBar(dialog)) &&
+           ((flags & SHIDIF_EMPTYMENU) == 0 ||
+            CreateBar(kMenuBarClass, dialog, kScreenHeight - kMenuBarHeight, kMenuBarHeight) !=
+                nullptr);
+}
+
+// The handheld's dialog units make a page template as wide as the screen; the desktop font
+// behind them here is a little wider, so a page's controls are drawn together across to fit.
+BOOL CALLBACK CollectControl(HWND control, LPARAM param) {
+    reinterpret_cast<std::vector<HWND>*>(param)->push_back(control);
+    return TRUE;
+}
+
+void FitControlsToWidth(HWND page, int width) {
+    std::vector<HWND> controls;
+    EnumChildWindows(page, CollectControl, reinterpret_cast<LPARAM>(&controls));
+    std::vector<RECT> places(controls.size());
+    int right = 0;
+    for (size_t i = 0; i < controls.size(); ++i) {
+        if (GetParent(controls[i]) != page) {
+            continue;  // a control's own parts move with it
+        }
+        GetWindowRect(controls[i], &places[i]);
+        MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&places[i]), 2);
+        right = places[i].right > right ? places[i].right : right;
+    }
+    const int room = width - 4;
+    if (right <= room) {
+        return;
+    }
+    for (size_t i = 0; i < controls.size(); ++i) {
+        if (GetParent(controls[i]) != page) {
+            continue;
+        }
+        const RECT& rc = places[i];
+        const int left = MulDiv(rc.left, room, right);
+        SetWindowPos(controls[i], nullptr, left, rc.top, MulDiv(rc.right, room, right) - left,
+                     rc.bottom - rc.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+// A page of a property sheet: the bars go to the sheet, once for all its pages, and the page
+// fills the sheet's page area above the tabs.
+const wchar_t kSheetBarsProperty[] = L"DeviceSheetBars";
+
+BOOL InitSheetPage(HWND page, DWORD flags) {
+    HWND sheet = GetAncestor(page, GA_ROOT);
+    if ((flags & (SHIDIF_DONEBUTTON | SHIDIF_EMPTYMENU)) != 0 &&
+        GetPropW(sheet, kSheetBarsProperty) == nullptr) {
+        if (!AddDialogBars(sheet, flags)) {
+            return FALSE;
+        }
+        SetPropW(sheet, kSheetBarsProperty, reinterpret_cast<HANDLE>(1));
+    }
+    HWND parent = GetParent(page);
+    HWND tabs = FindWindowExW(parent, nullptr, WC_TABCONTROLW, nullptr);
+    if ((flags & SHIDIF_SIZEDLGFULLSCREEN) != 0 && tabs != nullptr) {
+        RECT area;
+        GetWindowRect(tabs, &area);
+        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&area), 2);
+        SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
+        SetWindowPos(page, nullptr, area.left, area.top, area.right - area.left,
+                     area.bottom - area.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        FitControlsToWidth(page, area.right - area.left);
+    }
+    return TRUE;
+}
+
 HFONT CreateSoftKeyFont() {
     LOGFONTW logical = {};
     logical.lfHeight = -12;
@@ -358,6 +431,9 @@ BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi) {
     }
     const DWORD flags = pshidi->dwFlags;
     HWND dialog = pshidi->hDlg;
+    if ((GetWindowLongPtrW(dialog, GWL_STYLE) & WS_CHILD) != 0) {
+        return InitSheetPage(dialog, flags);
+    }
     // The handheld draws no caption, frame or close box on a dialog: its title is on the
     // navigation bar.
     SetWindowLongPtrW(dialog, GWL_STYLE,
@@ -368,15 +444,7 @@ BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi) {
                           ~static_cast<LONG_PTR>(WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE));
     SetWindowPos(dialog, nullptr, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-    if ((flags & (SHIDIF_DONEBUTTON | SHIDIF_EMPTYMENU)) != 0 && !RegisterBarClasses()) {
-        return FALSE;
-    }
-    if ((flags & SHIDIF_DONEBUTTON) != 0 && !AddNavigationBar(dialog)) {
-        return FALSE;
-    }
-    if ((flags & SHIDIF_EMPTYMENU) != 0 &&
-        CreateBar(kMenuBarClass, dialog, kScreenHeight - kMenuBarHeight, kMenuBarHeight) ==
-            nullptr) {
+    if (!AddDialogBars(dialog, flags)) {
         return FALSE;
     }
     if ((flags & SHIDIF_SIZEDLGFULLSCREEN) != 0) {

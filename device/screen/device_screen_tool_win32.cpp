@@ -10,7 +10,11 @@
 //   capture FILE.png [X Y W H]   the screen (default: the 240 x 320 handheld screen)
 //   tap X Y | double-tap X Y     a tap (two) with the stylus
 //   hold X Y              a tap and hold until a popup menu shows (at most 3 s)
+//   tap-control NAME ID   a tap in the middle of the shown control ID of that window (its
+//                         pages included), once it is there
 //   key NAME              escape, return, up, down, left, right, tab, space
+//   text STRING           types STRING at the focus, character by character
+//   wait-text NAME ID STRING [MS]   until control ID of that window shows STRING
 //   sleep MS
 #include <windows.h>
 #include <shellapi.h>
@@ -75,6 +79,37 @@ bool WaitFor(Done done, DWORD ms) {
     return true;
 }
 
+struct ControlSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK MatchControl(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<ControlSearch*>(param);
+    if (IsWindowVisible(window) && GetDlgCtrlID(window) == search->id) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The shown control `id` anywhere inside the window `name` (a sheet's page included).
+HWND FindControl(const std::wstring& name, int id) {
+    HWND top = FindShown(name);
+    ControlSearch search = {id, nullptr};
+    if (top != nullptr) {
+        EnumChildWindows(top, MatchControl, reinterpret_cast<LPARAM>(&search));
+    }
+    return search.found;
+}
+
+std::wstring TextOf(HWND window) {
+    wchar_t text[512] = {};
+    SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000,
+                        nullptr);
+    return text;
+}
+
 bool MenuShown() {
     return FindShown(L"#32768") != nullptr;
 }
@@ -92,6 +127,19 @@ void Key(WORD vk) {
     input[0].ki.wVk = input[1].ki.wVk = vk;
     input[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, input, sizeof input[0]);
+}
+
+// Each character as its own key press, as a handheld's input panel gives it.
+void Type(const std::wstring& text) {
+    for (wchar_t c : text) {
+        INPUT input[2] = {};
+        input[0].type = input[1].type = INPUT_KEYBOARD;
+        input[0].ki.wScan = input[1].ki.wScan = c;
+        input[0].ki.dwFlags = KEYEVENTF_UNICODE;
+        input[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+        SendInput(2, input, sizeof input[0]);
+        Sleep(20);
+    }
 }
 
 void Tap(int x, int y) {
@@ -233,6 +281,34 @@ private:
                 Tap(x, y);
             }
             return true;
+        }
+        if (command == L"tap-control") {
+            const std::wstring name = Text();
+            const int id = Number();
+            HWND control = nullptr;
+            RECT rc;
+            // The window may show before its controls are built.
+            if (!WaitFor([&] { return (control = FindControl(name, id)) != nullptr; }, 10000) ||
+                !GetWindowRect(control, &rc)) {
+                return false;
+            }
+            Tap((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+            return true;
+        }
+        if (command == L"text") {
+            Type(Text());
+            return true;
+        }
+        if (command == L"wait-text") {
+            const std::wstring name = Text();
+            const int id = Number();
+            const std::wstring text = Text();
+            return WaitFor(
+                [&] {
+                    HWND control = FindControl(name, id);
+                    return control != nullptr && TextOf(control) == text;
+                },
+                Timeout());
         }
         if (command == L"hold") {
             const int x = Number();

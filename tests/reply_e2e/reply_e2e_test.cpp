@@ -19,6 +19,7 @@
 #include "tests/choice_dialog/dialog_driver.h"
 #include "tests/device/device_profile_fixture.h"
 #include "tests/device/pelmora_view_win32.h"
+#include "tests/setting_app/settings_program_driver.h"
 #include "text/codecs.h"
 #include "text/utf8.h"
 
@@ -205,6 +206,41 @@ TEST_F(ReplyEndToEnd, EndsEachFailureWithItsStatusAndReleasesEverything) {
         EXPECT_EQ(Leftovers(), "");
     }
     profile_.SetFaults("");
+}
+
+// The file the settings program saves is the one the extension reads: a Cc from the contacts,
+// quoting and a signature set in its sheet reach the next reply.
+TEST_F(ReplyEndToEnd, RepliesWithWhatTheSettingsProgramSaved) {
+    using Sheet = testing_support::AdvancedSheet;
+    ASSERT_TRUE(testing_support::WriteBytes(profile_.Path(u"contacts.txt"),
+                                            "山田 花子|hanako@example.jp\r\n"));
+    SetEnvironmentVariableW(L"PELMORA_DEVICE_CONTACT_PICK", L"山田 花子");
+    settings_.Remove();  // the program starts from the defaults
+    struct Installed {
+        ~Installed() { DeleteFileW(L"C:\\Program Files\\Pelmora\\PelmoraSetting.exe"); }
+    } installed;
+    {
+        testing_support::SettingsProgram program(u"C:\\Program Files\\Pelmora");
+        ASSERT_NE(program.Window(), nullptr);
+        SendMessageW(program.Item(IDC_ACCOUNT_CHECK), BM_CLICK, 0, 0);  // the first, 会社
+        Sheet sheet(program);
+        ASSERT_NE(sheet.Window(), nullptr);
+        sheet.Click(Sheet::kReply, IDC_CC_BROWSE);
+        sheet.Click(Sheet::kQuote, IDC_QUOTE_CHECK);
+        sheet.Type(Sheet::kQuote, IDC_QUOTE_STRING, L"|");
+        sheet.Type(Sheet::kSignature, IDC_SIGNATURE, L"花子");
+        sheet.Close(IDOK);
+        PostMessageW(program.Window(), WM_COMMAND, IDM_OK, 0);
+        EXPECT_EQ(program.WaitForExit(), 0u);
+    }
+    SetEnvironmentVariableW(L"PELMORA_DEVICE_CONTACT_PICK", nullptr);
+    EXPECT_EQ(Reply(), S_OK);
+    const std::vector<JournalLine> composed = profile_.Outbox();
+    ASSERT_FALSE(composed.empty());
+    EXPECT_EQ(composed.back().Text("account"), u"会社");
+    EXPECT_EQ(composed.back().Text("cc"), u"hanako@example.jp;");
+    EXPECT_EQ(composed.back().Text("body"),
+              u"花子\n| 明日の会議は10時からです。\n| よろしく。\n| ");
 }
 
 }  // namespace

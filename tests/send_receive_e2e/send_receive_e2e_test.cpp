@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "tests/connections/test_device.h"
 #include "tests/device/device_profile_fixture.h"
 #include "tests/device/pelmora_view_win32.h"
+#include "tests/setting_app/settings_program_driver.h"
 #include "text/utf8.h"
 
 namespace pelmora {
@@ -184,25 +186,47 @@ TEST_F(SendReceiveEndToEnd, RunsEachPathAndPutsTheRegistryBack) {
 
 // The process is killed right after the switch: the registry stays switched with its
 // snapshot next to the settings file, and the next command, even one that ends at once
-// for want of the picker, puts the routing back first.
-TEST_F(SendReceiveEndToEnd, NextCommandUndoesASwitchLeftByAKilledProcess) {
+// for want of the picker, puts the routing back first; so does the settings program's start.
+TEST_F(SendReceiveEndToEnd, NextCommandOrSettingsProgramUndoesASwitchLeftByAKilledProcess) {
     ASSERT_TRUE(settings_.WriteConnectName(u"社内無線LAN"));
-    profile_.SetFaults("netpick_exit=1\n");
-    wchar_t previous[MAX_PATH] = {};
-    GetCurrentDirectoryW(MAX_PATH, previous);
-    SetCurrentDirectoryW(L"C:\\");
-    const testing_support::ProcessResult killed =
-        testing_support::RunProcess(u"\"" + testing_support::HostPath(PELMORA_INBOX_EXE) +
-                                    u"\" --view list --store 0 --message m1 --item " + kVerb);
-    SetCurrentDirectoryW(previous);
-    EXPECT_EQ(killed.exitCode, 3u);
-    EXPECT_NE(RegistryDump(), before_);
-    EXPECT_TRUE(SnapshotLeft());
+    const struct {
+        const char* who;
+        std::function<void()> recover;
+    } rows[] = {
+        {"next command",
+         [&] {
+             profile_.SetFaults("netpick_missing=1\n");
+             EXPECT_EQ(Invoke(), S_OK);
+         }},
+        {"settings program",
+         [] {
+             struct Installed {
+                 ~Installed() { DeleteFileW(L"C:\\Program Files\\Pelmora\\PelmoraSetting.exe"); }
+             } installed;
+             testing_support::SettingsProgram program(u"C:\\Program Files\\Pelmora");
+             ASSERT_NE(program.Window(), nullptr);
+             PostMessageW(program.Window(), WM_CLOSE, 0, 0);
+             EXPECT_EQ(program.WaitForExit(), 0u);
+         }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.who);
+        profile_.SetFaults("netpick_exit=1\n");
+        wchar_t previous[MAX_PATH] = {};
+        GetCurrentDirectoryW(MAX_PATH, previous);
+        SetCurrentDirectoryW(L"C:\\");
+        const testing_support::ProcessResult killed =
+            testing_support::RunProcess(u"\"" + testing_support::HostPath(PELMORA_INBOX_EXE) +
+                                        u"\" --view list --store 0 --message m1 --item " + kVerb);
+        SetCurrentDirectoryW(previous);
+        EXPECT_EQ(killed.exitCode, 3u);
+        EXPECT_NE(RegistryDump(), before_);
+        EXPECT_TRUE(SnapshotLeft());
 
-    profile_.SetFaults("netpick_missing=1\n");
-    EXPECT_EQ(Invoke(), S_OK);
-    EXPECT_EQ(RegistryDump(), before_);
-    EXPECT_FALSE(SnapshotLeft());
+        row.recover();
+        EXPECT_EQ(RegistryDump(), before_);
+        EXPECT_FALSE(SnapshotLeft());
+    }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "tests/setting_app/settings_program_driver.h"
 
+#include <commctrl.h>
+
 #include <string>
 #include <vector>
 
@@ -112,6 +114,38 @@ DWORD SettingsProgram::WaitForExit(DWORD milliseconds) {
         GetExitCodeProcess(process_.Get(), &code);
     }
     return code;
+}
+
+AdvancedSheet::AdvancedSheet(const SettingsProgram& program) {
+    PostMessageW(program.Window(), WM_COMMAND, IDM_ADVANCED, 0);
+    sheet_ = program.WaitForWindow(L"#32770");
+}
+
+HWND AdvancedSheet::Item(Page page, int id) const {
+    SendMessageW(sheet_, PSM_SETCURSEL, page, 0);
+    HWND shown = reinterpret_cast<HWND>(SendMessageW(sheet_, PSM_GETCURRENTPAGEHWND, 0, 0));
+    return GetDlgItem(shown, id);
+}
+
+void AdvancedSheet::Type(Page page, int id, const wchar_t* text) const {
+    SendMessageW(Item(page, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+void AdvancedSheet::Click(Page page, int id) const {
+    SendMessageW(Item(page, id), BM_CLICK, 0, 0);
+}
+
+void AdvancedSheet::Close(int id) const {
+    PostMessageW(Item(kReply, id), BM_CLICK, 0, 0);
+    for (DWORD waited = 0; waited < kWaitMs && IsWindow(sheet_); waited += kPollMs) {
+        Sleep(kPollMs);
+    }
+}
+
+std::u16string TextOf(HWND control) {
+    wchar_t text[512] = {};
+    SendMessageW(control, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+    return std::u16string(U(text));
 }
 
 DWORD RunSecondInstance(const std::u16string& folder) {

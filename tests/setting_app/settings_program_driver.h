@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "setting_app/resource.h"
+
 #include "platform/owners.h"
 
 namespace pelmora::testing_support {
@@ -41,6 +43,28 @@ private:
     DWORD threadId_ = 0;
     HWND window_ = nullptr;
 };
+
+// The advanced settings sheet of a running program, opened from its menu command and
+// worked from this process.
+class AdvancedSheet {
+public:
+    enum Page { kReply = 0, kQuote = 1, kSignature = 2 };
+
+    explicit AdvancedSheet(const SettingsProgram& program);
+    HWND Window() const { return sheet_; }
+    // Shows `page` as a tap on its tab does; its control `id`.
+    HWND Item(Page page, int id) const;
+    void Type(Page page, int id, const wchar_t* text) const;
+    // A button or check box click; a browse returns once the contact is chosen.
+    void Click(Page page, int id) const;
+    // A page's own "OK" or "キャンセル"; returns when the sheet is gone.
+    void Close(int id) const;
+
+private:
+    HWND sheet_ = nullptr;
+};
+
+std::u16string TextOf(HWND control);
 
 // Starts the program in `folder` (already holding it) and waits for its end.
 DWORD RunSecondInstance(const std::u16string& folder);

@@ -1,0 +1,96 @@
+// The emulated device's property sheet. The desktop library does the work; a sheet that asks
+// to be maximised gets the handheld's look: it fills the screen between the navigation bar
+// and the menu bar (which its pages' SHInitDialog puts up), without caption or frame, with
+// the tabs along the bottom and no buttons of its own (its OK is on the navigation bar). The
+// desktop library reads the maximise bit as an old-style wizard, so it never sees it.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "device/aygshell/device_screen.h"
+#include "sdk/prsht_device.h"
+
+namespace {
+
+using namespace pelmora::device;
+
+template <typename F>
+F Desktop(const char* name) {
+    static HMODULE library = LoadLibraryW(L"comctl32.dll");
+    return library != nullptr
+               ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(library, name)))
+               : nullptr;
+}
+
+// The program's own callback while its maximised sheet runs (sheets are modal, one at a time
+// on the user-interface thread).
+PFNPROPSHEETCALLBACK g_programCallback = nullptr;
+
+void LayOutMaximised(HWND sheet) {
+    const LONG_PTR framed = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_MODALFRAME | WS_BORDER;
+    SetWindowLongPtrW(sheet, GWL_STYLE, GetWindowLongPtrW(sheet, GWL_STYLE) & ~framed);
+    SetWindowLongPtrW(
+        sheet, GWL_EXSTYLE,
+        GetWindowLongPtrW(sheet, GWL_EXSTYLE) &
+            ~static_cast<LONG_PTR>(WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTEXTHELP));
+    const int height = kScreenHeight - kNavigationBarHeight - kMenuBarHeight;
+    SetWindowPos(sheet, nullptr, 0, kNavigationBarHeight, kScreenWidth, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    const int buttons[] = {IDOK, IDCANCEL, IDHELP, 0x3021 /* Apply */};
+    for (int id : buttons) {
+        if (HWND button = GetDlgItem(sheet, id)) {
+            ShowWindow(button, SW_HIDE);
+        }
+    }
+    if (HWND tabs = FindWindowExW(sheet, nullptr, WC_TABCONTROLW, nullptr)) {
+        SetWindowLongPtrW(tabs, GWL_STYLE, GetWindowLongPtrW(tabs, GWL_STYLE) | TCS_BOTTOM);
+        SetWindowPos(tabs, nullptr, 0, 0, kScreenWidth, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+int CALLBACK MaximisedSheetCallback(HWND sheet, UINT message, LPARAM lParam) {
+    const int result = g_programCallback != nullptr ? g_programCallback(sheet, message, lParam) : 0;
+    if (message == PSCB_INITIALIZED) {
+        LayOutMaximised(sheet);
+    }
+    return result;
+}
+
+}  // namespace
+
+extern "C" {
+
+HPROPSHEETPAGE WINAPI DeviceCreatePropertySheetPageW(LPCPROPSHEETPAGEW page) {
+    auto create = Desktop<HPROPSHEETPAGE(WINAPI*)(LPCPROPSHEETPAGEW)>("CreatePropertySheetPageW");
+    return create != nullptr && page != nullptr ? create(page) : nullptr;
+}
+
+BOOL WINAPI DeviceDestroyPropertySheetPage(HPROPSHEETPAGE page) {
+    auto destroy = Desktop<BOOL(WINAPI*)(HPROPSHEETPAGE)>("DestroyPropertySheetPage");
+    return destroy != nullptr ? destroy(page) : FALSE;
+}
+
+INT_PTR WINAPI DevicePropertySheetW(LPCPROPSHEETHEADERW header) {
+    auto run = Desktop<INT_PTR(WINAPI*)(LPCPROPSHEETHEADERW)>("PropertySheetW");
+    if (run == nullptr || header == nullptr || header->dwSize < PROPSHEETHEADERW_V1_SIZE) {
+        return -1;
+    }
+    if ((header->dwFlags & PSH_MAXIMIZE) == 0) {
+        return run(header);
+    }
+    PROPSHEETHEADERW desktop = {};
+    CopyMemory(&desktop, header, header->dwSize < sizeof desktop ? header->dwSize : sizeof desktop);
+    desktop.dwSize = header->dwSize < sizeof desktop ? header->dwSize : sizeof desktop;
+    desktop.dwFlags &= ~static_cast<DWORD>(PSH_MAXIMIZE);
+    g_programCallback = (desktop.dwFlags & PSH_USECALLBACK) != 0 ? desktop.pfnCallback : nullptr;
+    if (g_programCallback != nullptr) {
+        // The handheld's library asks the program's version first.
+        g_programCallback(nullptr, PSCB_GETVERSION, 0);
+    }
+    desktop.dwFlags |= PSH_USECALLBACK;
+    desktop.pfnCallback = MaximisedSheetCallback;
+    const INT_PTR result = run(&desktop);
+    g_programCallback = nullptr;
+    return result;
+}
+
+}  // extern "C"
