@@ -20,22 +20,6 @@ LPARAM LinePoint(HWND list, int line) {
     return MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
 }
 
-struct OwnedSearch {
-    HWND dialog;
-    HWND done;
-};
-
-BOOL CALLBACK FindDoneOnOwned(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<OwnedSearch*>(param);
-    if (GetWindow(window, GW_OWNER) == search->dialog) {
-        if (HWND button = GetDlgItem(window, IDOK)) {
-            search->done = button;
-            return FALSE;
-        }
-    }
-    return TRUE;
-}
-
 }  // namespace
 
 DialogDriver::DialogDriver(std::vector<Step> steps, UINT timeLimitMs)
@@ -134,11 +118,18 @@ void PostKeyPress(HWND window, UINT key, wchar_t character) {
     PostMessageW(window, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
 }
 
+// The first owned window of `search->first` with a Done button, its button in `->second`.
+static BOOL CALLBACK FindDoneOnOwned(HWND window, LPARAM param) {
+    auto* s = reinterpret_cast<std::pair<HWND, HWND>*>(param);
+    s->second = GetWindow(window, GW_OWNER) == s->first ? GetDlgItem(window, IDOK) : nullptr;
+    return s->second == nullptr;
+}
+
 HWND FindDoneButton(HWND dialog) {
-    OwnedSearch search = {dialog, nullptr};
+    std::pair<HWND, HWND> search{dialog, nullptr};
     EnumThreadWindows(GetWindowThreadProcessId(dialog, nullptr), FindDoneOnOwned,
                       reinterpret_cast<LPARAM>(&search));
-    return search.done;
+    return search.second;
 }
 
 std::u16string ListLine(HWND list, int line) {

@@ -50,7 +50,6 @@ TEST_P(Build, ListsConnectionsAndRouting) {
     EXPECT_EQ(Routing(catalogue), row.routing);
     EXPECT_EQ(catalogue.ProxyTemplate().proxy.Wide(), row.proxyTemplate);
     EXPECT_EQ(device.OpenHandles(), 0u);
-    EXPECT_EQ(device.badAccess, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -33,13 +33,7 @@ inline DestinationGuid Guid(int dest) {
 inline std::u16string IdText(int dest) {
     char16_t text[64];
     FormatGuidText(Guid(dest), text, 64);
-    std::u16string s(text);
-    if (dest >= 10) {
-        for (char16_t& c : s) {
-            c = (c >= u'A' && c <= u'F') ? static_cast<char16_t>(c + 32) : c;
-        }
-    }
-    return s;
+    return dest >= 10 ? Folded(text) : text;
 }
 
 inline std::u16string Wide(const std::string& ascii) {

@@ -8,42 +8,23 @@
 namespace pelmora::device {
 namespace {
 
-TEST(StoreList, RowsKeepOrderNamesAndMissingNames) {
-    static const char kList[] =
-        "\xEF\xBB\xBF# table order\r\n"
-        "sync|ActiveSync\r\n"
-        "nameless\r\n"
-        "a|\xE4\xBC\x9A\xE7\xA4\xBE\n"  // 会社
-        "\r\n"
-        "empty|\r\n"
-        "bar|a|b \r\n"
-        "..|dots\r\n"
-        "x\\y|separator\r\n"
-        "c|after\0hidden\n";
-    const auto stores = ParseStoreList(std::string_view(kList, sizeof kList - 1));
-    const std::vector<std::pair<std::string, std::optional<std::u16string>>> expected = {
-        {"sync", u"ActiveSync"}, {"nameless", std::nullopt}, {"a", u"会社"},
-        {"empty", u""},          {"bar", u"a|b "},           {"c", u"after"}};
-    ASSERT_EQ(stores.size(), expected.size());
-    for (size_t i = 0; i < stores.size(); ++i) {
-        EXPECT_EQ(stores[i].folder, expected[i].first);
-        EXPECT_EQ(stores[i].name, expected[i].second) << i;
+// Each list read as "name=value;" with "-" for a missing value.
+TEST(ProfileLists, KeepOrderNamesAndMissingNames) {
+    static const char kStores[] =
+        "\xEF\xBB\xBF# table order\r\nsync|ActiveSync\r\nnameless\r\n"
+        "a|\xE4\xBC\x9A\xE7\xA4\xBE\n\r\nempty|\r\nbar|a|b \r\n..|dots\r\n"
+        "x\\y|separator\r\nc|after\0hidden\n";
+    std::u16string stores, contacts;
+    for (const auto& s : ParseStoreList(std::string_view(kStores, sizeof kStores - 1))) {
+        stores +=
+            std::u16string(s.folder.begin(), s.folder.end()) + u"=" + s.name.value_or(u"-") + u";";
     }
-}
-
-TEST(ContactList, NamesWithAddressesEmptyAddressesAndNone) {
-    const auto contacts = ParseContactList(
-        "# name|address\r\n山田 花子 | hanako@example.jp\r\n佐藤|\n鈴木\n\na|b|c\n");
-    const std::vector<std::pair<std::u16string, std::optional<std::u16string>>> expected = {
-        {u"山田 花子", u"hanako@example.jp"},
-        {u"佐藤", u""},
-        {u"鈴木", std::nullopt},
-        {u"a", u"b|c"}};
-    ASSERT_EQ(contacts.size(), expected.size());
-    for (size_t i = 0; i < contacts.size(); ++i) {
-        EXPECT_EQ(contacts[i].name, expected[i].first) << i;
-        EXPECT_EQ(contacts[i].address, expected[i].second) << i;
+    EXPECT_EQ(stores, u"sync=ActiveSync;nameless=-;a=会社;empty=;bar=a|b ;c=after;");
+    for (const auto& c : ParseContactList(
+             "# name|address\r\n山田 花子 | hanako@example.jp\r\n佐藤|\n鈴木\n\na|b|c\n")) {
+        contacts += c.name + u"=" + c.address.value_or(u"-") + u";";
     }
+    EXPECT_EQ(contacts, u"山田 花子=hanako@example.jp;佐藤=;鈴木=-;a=b|c;");
 }
 
 TEST(EntryId, RoundTripsAndRejectsMalformedIdentifiers) {

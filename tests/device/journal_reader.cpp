@@ -1,5 +1,6 @@
 #include "tests/device/journal_reader.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "text/utf8.h"
@@ -34,19 +35,16 @@ size_t ValueEnd(std::string_view s, size_t i) {
 }  // namespace
 
 std::string_view JournalLine::Raw(std::string_view key) const {
+    // Member by member: each runs from its key's quote to the next ',' or '}' outside values.
     const std::string_view s = json;
-    for (size_t i = s.find('{'); i < s.size() && s[i] != '}';) {
-        const size_t open = s.find('"', i);
-        const size_t close =
-            open == s.npos ? s.npos : s.find('"', open + 1);  // keys hold no quotes
-        const size_t colon = s.find(':', close);
-        const size_t start = s.find_first_not_of(' ', colon == s.npos ? s.npos : colon + 1);
-        if (start == s.npos) {
-            break;
-        }
-        i = ValueEnd(s, start);
-        if (s.substr(open + 1, close - open - 1) == key) {
-            const std::string_view value = s.substr(start, i - start);
+    for (size_t i = s.find('{') + 1, end; i > 0 && i < s.size(); i = end + 1) {
+        end = ValueEnd(s, i);
+        const std::string_view member = s.substr(i, end - i);
+        const size_t open = member.find('"'), close = member.find('"', open + 1);  // no '"' in keys
+        const size_t colon = member.find(':', close);
+        if (colon != member.npos && member.substr(open + 1, close - open - 1) == key) {
+            const size_t start = member.find_first_not_of(' ', colon + 1);
+            const std::string_view value = member.substr(std::min(start, member.size()));
             return value.substr(0, value.find_last_not_of(" \r\n") + 1);
         }
     }

@@ -66,14 +66,12 @@ std::string MailPath(const char* name) {
     return std::string(PELMORA_TEST_DATA_DIR) + "/mail/" + name;
 }
 
-class PelmoraParse : public ::testing::Test {
-protected:
-    std::string Write(const char16_t* name, const std::string& bytes) {
-        EXPECT_TRUE(WriteBytes(dir_.Path(name), bytes));
-        return Utf8FromWide(dir_.Path(name));
-    }
-    ScratchDir dir_;
-};
+// A file of the test's own, in a folder that lasts the whole program.
+std::string Write(const char16_t* name, const std::string& bytes) {
+    static const ScratchDir dir;
+    EXPECT_TRUE(WriteBytes(dir.Path(name), bytes));
+    return Utf8FromWide(dir.Path(name));
+}
 
 // The reply member of a successful run's output.
 std::string Reply(const ToolRun& run) {
@@ -81,7 +79,7 @@ std::string Reply(const ToolRun& run) {
     return run.out.substr(std::min(run.out.find(",\"reply\":"), run.out.size()));
 }
 
-TEST_F(PelmoraParse, ReplyFollowsTheSettingsFile) {
+TEST(PelmoraParse, ReplyFollowsTheSettingsFile) {
     // CC boss@example.jp, quote mark ">", signature "-- \r\nTaro".
     const std::string ini = Write(u"Pelmora.ini",
                                   "[Pelmora]\r\nCC=Ym9zc0BleGFtcGxlLmpw\r\nRESALL=TRUE\r\n"
@@ -106,7 +104,7 @@ std::string AttachmentThenText(size_t attachmentBytes) {
            "\r\n--b\r\nContent-Type: text/plain\r\n\r\nlate text\r\n--b--\r\n";
 }
 
-TEST_F(PelmoraParse, ReplyReadsTheMessageAsTheStoreHandsItOver) {
+TEST(PelmoraParse, ReplyReadsTheMessageAsTheStoreHandsItOver) {
     const std::string late = "\"body\":\"late text\\r\\n\"";
     // The text part starts beyond the 32,895 bytes the reply command reads.
     const std::string big = Write(u"big.eml", AttachmentThenText(40000));
@@ -121,7 +119,7 @@ TEST_F(PelmoraParse, ReplyReadsTheMessageAsTheStoreHandsItOver) {
     EXPECT_NE(RunTool({"--reply", cut}).out.find(late), std::string::npos);
 }
 
-TEST_F(PelmoraParse, RejectsBadInvocationsWithOneLine) {
+TEST(PelmoraParse, RejectsBadInvocationsWithOneLine) {
     const std::string good = MailPath("single_html.eml");
     const struct {
         std::vector<std::string> args;
@@ -133,7 +131,7 @@ TEST_F(PelmoraParse, RejectsBadInvocationsWithOneLine) {
         {{"--sender", "a", good}, 2, "need --reply"},
         {{"--reply", "--subject"}, 2, "--subject needs a value"},
         {{MailPath("no-such-file.eml")}, 1, "cannot open"},
-        {{Utf8FromWide(dir_.Folder())}, 1, "cannot read"},
+        {{PELMORA_TEST_DATA_DIR}, 1, "cannot read"},
         {{"--reply", "--settings", MailPath("no-such.ini"), good}, 1, "cannot open"},
     };
     for (const auto& c : cases) {

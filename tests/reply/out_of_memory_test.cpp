@@ -2,29 +2,72 @@
 // turn gives its failure result with its output as it was, never an exception.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
+#include <new>
 #include <string>
 
 #include "mime/parse_message.h"
 #include "reply/reply_rules.h"
 #include "settings/ini_document.h"
-#include "tests/support/failing_allocation.h"
 #include "tests/support/test_files.h"
+
+// The whole program's allocation functions: when `g_countdown` reaches zero, that allocation
+// fails (std::bad_alloc, or null for the non-throwing forms) and `g_failed` is set.
+namespace {
+size_t g_countdown = 0;
+bool g_failed = false;
+
+void* Allocate(size_t size) noexcept {
+    if (g_countdown != 0 && --g_countdown == 0) {
+        g_failed = true;
+        return nullptr;
+    }
+    return std::malloc(size == 0 ? 1 : size);
+}
+void* AllocateOrThrow(size_t size) {
+    void* p = Allocate(size);
+    return p != nullptr ? p : throw std::bad_alloc();
+}
+}  // namespace
+
+// Every form, as the sanitizers' runtime defines every form.
+void* operator new(size_t size) {
+    return AllocateOrThrow(size);
+}
+void* operator new[](size_t size) {
+    return AllocateOrThrow(size);
+}
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    return Allocate(size);
+}
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+    return Allocate(size);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    std::free(p);
+}
 
 namespace pelmora {
 namespace {
 
-using testing_support::AllocationFailed;
-using testing_support::FailAllocation;
-
 // Runs `call` with allocation `n` failing; gives whether the call reached that allocation.
 template <typename Call>
 bool FailingAt(size_t n, Call call) {
-    FailAllocation(n);
+    g_countdown = n;
+    g_failed = false;
     call();
-    const bool failed = AllocationFailed();
-    FailAllocation(0);
-    return failed;
+    g_countdown = 0;
+    return g_failed;
 }
 
 TEST(OutOfMemory, EntryPointsFailSoundly) {
