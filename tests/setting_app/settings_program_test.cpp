@@ -273,7 +273,7 @@ TEST_F(SettingsProgramTest, FillsTheScreenAboveTheSoftKeys) {
     ASSERT_NE(menu, nullptr);
     Sleep(300);  // the pop-up's first paint reaches the screen
     const RECT screen = {0, 0, device::kScreenWidth, device::kScreenHeight};
-    EXPECT_TRUE(testing_support::SaveScreen(u"settings_program_screen.bmp", screen));
+    EXPECT_TRUE(testing_support::SaveScreen(u"settings_program_screen.png", screen));
     PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     PostMessageW(program.Window(), WM_CLOSE, 0, 0);
     EXPECT_EQ(program.WaitForExit(), 0u);

@@ -1,5 +1,10 @@
 #include "tests/support/screen_bitmap_win32.h"
 
+#include <cstdint>
+#include <utility>
+
+#include "device/screen/png_image.h"
+#include "platform/owners.h"
 #include "tests/support/test_files.h"
 
 namespace pelmora::testing_support {
@@ -11,32 +16,37 @@ bool SaveScreenPicture(const std::u16string& path, const RECT& area,
     BITMAPINFOHEADER info = {};
     info.biSize = sizeof info;
     info.biWidth = width;
-    info.biHeight = height;  // bottom-up, as BMP files store rows
+    info.biHeight = -height;  // top row first, as PNG stores rows
     info.biPlanes = 1;
     info.biBitCount = 24;
-    const DWORD bitsSize = static_cast<DWORD>(((width * 3 + 3) & ~3) * height);
+    const size_t stride = static_cast<size_t>((width * 3 + 3) & ~3);
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
-                                      &bits, nullptr, 0);
-    const bool drawn = memory != nullptr && bitmap != nullptr;
+    const GdiObject bitmap(CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&info),
+                                            DIB_RGB_COLORS, &bits, nullptr, 0));
+    const bool drawn = memory != nullptr && bitmap;
     std::string file;
     if (drawn) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
+        HGDIOBJ old = SelectObject(memory, bitmap.Get());
         draw(memory);
         GdiFlush();
         SelectObject(memory, old);
-        BITMAPFILEHEADER head = {0x4D42, static_cast<DWORD>(sizeof head + sizeof info + bitsSize),
-                                 0, 0, sizeof head + sizeof info};  // "BM"
-        file.append(reinterpret_cast<const char*>(&head), sizeof head)
-            .append(reinterpret_cast<const char*>(&info), sizeof info)
-            .append(static_cast<const char*>(bits), bitsSize);
+        // The bitmap's pixels are blue, green, red.
+        auto* p = static_cast<uint8_t*>(bits);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                std::swap(p[y * stride + x * 3], p[y * stride + x * 3 + 2]);
+            }
+        }
+        file = device::EncodePng(p, static_cast<uint32_t>(width), static_cast<uint32_t>(height),
+                                 stride);
     }
-    DeleteObject(bitmap);
-    DeleteDC(memory);
+    if (memory != nullptr) {
+        DeleteDC(memory);
+    }
     ReleaseDC(nullptr, screen);
-    return drawn && WriteBytes(path, file);
+    return drawn && !file.empty() && WriteBytes(path, file);
 }
 
 }  // namespace pelmora::testing_support

@@ -1,4 +1,4 @@
-// Pictures of the emulated device's screen for tests, written as 24-bit BMP files.
+// Pictures of the emulated device's screen for tests, written as PNG files.
 #pragma once
 
 #include <windows.h>
