@@ -116,6 +116,11 @@ bool RestoreWholeKey(ConnectionRegistry& registry, const SavedKey& saved) {
         long status = registry.DeleteKey(saved.path.c_str());
         return status == kRegistryOk || status == kRegistryNotFound;
     }
+    // A key that came back under another letter case (made anew by the switch) is made
+    // once more under the name it was stored with.
+    if (StoredKeyPath(registry, saved.path) != saved.path) {
+        registry.DeleteKey(saved.path.c_str());
+    }
     std::vector<SavedValue> current;
     {
         OpenRegistryKey key(registry);
