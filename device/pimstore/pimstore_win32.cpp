@@ -10,6 +10,7 @@
 #include <new>
 #include <vector>
 
+#include "device/device_files_win32.h"
 #include "device/pimstore/pimstore_testing.h"
 #include "platform/owners.h"
 #include "platform/wide.h"
@@ -21,18 +22,6 @@ namespace {
 HMODULE g_module = nullptr;
 LONG g_applications = 0;
 LONG g_locks = 0;
-
-bool ReadProfileFile(const std::u16string& path, std::string& bytes) {
-    FileHandle file(CreateFileW(W(path.c_str()), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    const DWORD size = file ? GetFileSize(file.Get(), nullptr) : INVALID_FILE_SIZE;
-    if (size == INVALID_FILE_SIZE || size > 1024 * 1024) {
-        return false;
-    }
-    bytes.assign(size, '\0');
-    DWORD got = 0;
-    return size == 0 || (ReadFile(file.Get(), &bytes[0], size, &got, nullptr) && got == size);
-}
 
 // ---- Returned strings. ----
 // The caller frees them with oleaut32's SysFreeString, which this library never sees. A
@@ -309,20 +298,15 @@ const wchar_t kClassKey[] = L"CLSID\\{05058F23-20BE-11D2-8F18-0000F87A4335}";
 ContactsProfile ReadContactsProfile() noexcept {
     ContactsProfile profile;
     try {
-        wchar_t buffer[1024];
-        const DWORD n = GetEnvironmentVariableW(L"PELMORA_DEVICE_PROFILE", buffer, 1024);
-        if (n == 0 || n >= 1024) {
+        std::u16string folder;
+        if (!ProfileFolder(folder)) {
             return profile;
         }
-        std::u16string folder(U(buffer), n);
-        while (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/')) {
-            folder.pop_back();
-        }
         std::string text;
-        if (ReadProfileFile(folder + u"\\contacts.txt", text)) {
+        if (ReadWholeFile(folder + u"\\contacts.txt", text)) {
             profile.contacts = ParseContactList(text);
         }
-        if (ReadProfileFile(folder + u"\\faults.txt", text)) {
+        if (ReadWholeFile(folder + u"\\faults.txt", text)) {
             profile.faults = ParseFaults(text);
         }
     } catch (const std::bad_alloc&) {
