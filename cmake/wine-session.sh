@@ -1,6 +1,6 @@
 #!/bin/sh
 # Starts and stops the one Wine session (prefix, wineserver, Xvfb) of a test run.
-# Usage: wine-session.sh start|stop|prefix WINE_ROOT
+# Usage: wine-session.sh start|stop|prefix WINE_ROOT, or connmgr WINE_ROOT FILE.reg
 set -e
 cmd=$1
 root=$2
@@ -78,6 +78,14 @@ start)
     fi
     echo "wine session: prefix $WINEPREFIX, display :$n"
     ;;
+connmgr)
+    # The device's Connection Manager keys from a profile's connmgr.reg (kept in UTF-8;
+    # regedit takes UTF-16 with a byte order mark), in place of whatever was there.
+    reg=$3
+    "$WINE" reg delete 'HKLM\Comm\ConnMgr' /f >/dev/null 2>&1 || true
+    { printf '\377\376'; iconv -f UTF-8 -t UTF-16LE "$reg"; } >"$root/connmgr.reg"
+    "$WINE" regedit /S "Z:$(printf '%s' "$root/connmgr.reg" | tr / '\\')"
+    ;;
 stop)
     "$WINESERVER" -k 2>/dev/null || true
     "$WINESERVER" -w 2>/dev/null || true
@@ -87,7 +95,7 @@ stop)
     fi
     ;;
 *)
-    echo "usage: $0 start|stop|prefix WINE_ROOT" >&2
+    echo "usage: $0 start|stop|prefix WINE_ROOT, or connmgr WINE_ROOT FILE.reg" >&2
     exit 2
     ;;
 esac

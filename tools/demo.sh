@@ -82,12 +82,9 @@ drive_c="$root/prefix/drive_c"
 install_dir="$drive_c/Program Files/Pelmora"
 sample="$top/device/profiles/sample"
 
-# The device's Connection Manager configuration, as the sample profile's connmgr.reg has it
-# (kept in UTF-8; regedit takes UTF-16 with a byte-order mark).
+# The device's Connection Manager configuration, as the sample profile's connmgr.reg has it.
 say "importing the sample device's Connection Manager keys (connmgr.reg)"
-"$run" "$root" reg delete 'HKLM\Comm\ConnMgr' /f >/dev/null 2>&1 || true
-{ printf '\377\376'; iconv -f UTF-8 -t UTF-16LE "$sample/connmgr.reg"; } >"$root/connmgr.reg"
-"$run" "$root" regedit /S "$(winpath "$root/connmgr.reg")"
+"$session" connmgr "$root" "$sample/connmgr.reg"
 
 # Pelmora installed where the handheld keeps it, and registered with the Inbox.
 say "installing Pelmora.dll in \\Program Files\\Pelmora and registering it"

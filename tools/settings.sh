@@ -31,15 +31,12 @@ mkdir -p "$install_dir"
 cp "$setting" "$install_dir/PelmoraSetting.exe"
 
 # The sample device: its message stores are the accounts, its Connection Manager's
-# connections (connmgr.reg, imported as regedit reads it: UTF-16 with a byte order mark)
-# the connections.
+# connections (connmgr.reg) the connections.
 profile="$win32/settings-device/profile"
 rm -rf "$profile"
 mkdir -p "$(dirname "$profile")"
 cp -r "$top/device/profiles/sample" "$profile"
-"$run" "$root" reg delete 'HKLM\Comm\ConnMgr' /f >/dev/null 2>&1 || true
-{ printf '\377\376'; iconv -f UTF-8 -t UTF-16LE "$profile/connmgr.reg"; } >"$root/connmgr.reg"
-"$run" "$root" regedit /S "$(winpath "$root/connmgr.reg")"
+"$session" connmgr "$root" "$profile/connmgr.reg"
 
 say "opening PelmoraSetting on $DISPLAY: \"OK\" (or Ctrl+Q) saves, \"メニュー\" > \"キャンセル\" (or Ctrl+A) does not"
 ( cd "$drive_c" && PELMORA_DEVICE_PROFILE=$(winpath "$profile") \
