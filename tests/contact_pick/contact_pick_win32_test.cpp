@@ -18,14 +18,6 @@ using testing_support::TestDeviceProfile;
 // Contacts with an address, with an empty one and with none.
 const char kContacts[] = "山田 花子|hanako@example.jp\r\n佐藤 一郎|\r\n鈴木 次郎\r\n";
 
-class ScriptedPick {
-public:
-    explicit ScriptedPick(const char16_t* name) {
-        SetEnvironmentVariableW(L"PELMORA_DEVICE_CONTACT_PICK", reinterpret_cast<LPCWSTR>(name));
-    }
-    ~ScriptedPick() { SetEnvironmentVariableW(L"PELMORA_DEVICE_CONTACT_PICK", nullptr); }
-};
-
 TEST(PickContactAddress, ChosenAddressIsAddedAndEveryFaultLeavesTheBoxAlone) {
     // Under Wine a process whose first window is COM's hidden one gets no display; the
     // desktop asked for first makes the chooser's window show.
@@ -51,7 +43,8 @@ TEST(PickContactAddress, ChosenAddressIsAddedAndEveryFaultLeavesTheBoxAlone) {
         TestDeviceProfile profile;
         ASSERT_TRUE(testing_support::WriteBytes(profile.Path(u"contacts.txt"), kContacts));
         profile.SetFaults(row.faults);
-        const ScriptedPick pick(row.pick);
+        SetEnvironmentVariableW(L"PELMORA_DEVICE_CONTACT_PICK",
+                                reinterpret_cast<LPCWSTR>(row.pick));
         DualString address(u"left over");
         EXPECT_EQ(PickContactAddress(address), row.result);
         DualString box(u"a");
@@ -65,6 +58,7 @@ TEST(PickContactAddress, ChosenAddressIsAddedAndEveryFaultLeavesTheBoxAlone) {
         EXPECT_EQ(counts.applications, 0);
         EXPECT_EQ(counts.strings, 0);
     }
+    SetEnvironmentVariableW(L"PELMORA_DEVICE_CONTACT_PICK", nullptr);
     CoUninitialize();
 }
 

@@ -1,5 +1,5 @@
 // The emulated device's contacts library on its own: the chooser's answers for what the
-// caller asks, and the application object's server as COM and the registry see it.
+// caller asks.
 #include <objbase.h>
 
 #include <gtest/gtest.h>
@@ -57,42 +57,6 @@ TEST(ChooseContact, AnswersWhatTheCallerAskedFor) {
         EXPECT_EQ(choose.propidSelected, row.hr == S_OK ? PIMPR_EMAIL1_ADDRESS : 0u);
     }
     SetEnvironmentVariableW(L"PELMORA_DEVICE_CONTACT_PICK", nullptr);
-}
-
-TEST(PimApplication, ServedInProcessForItsClassAndReleasedWithItsLastReference) {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    {
-        RegKey server;
-        ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT,
-                                L"CLSID\\{05058F23-20BE-11D2-8F18-0000F87A4335}\\InprocServer32", 0,
-                                KEY_READ, server.Put()),
-                  ERROR_SUCCESS);
-        wchar_t path[MAX_PATH] = {};
-        DWORD size = sizeof path - sizeof(wchar_t);
-        ASSERT_EQ(RegQueryValueExW(server.Get(), nullptr, nullptr, nullptr,
-                                   reinterpret_cast<BYTE*>(path), &size),
-                  ERROR_SUCCESS);
-        const Library registered(LoadLibraryW(path));
-        EXPECT_EQ(registered.Get(), GetModuleHandleW(L"pimstore.dll")) << path;
-
-        ComPtr<IDispatch> dispatch;
-        ASSERT_EQ(CoCreateInstance(CLSID_PimApplication, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IDispatch, dispatch.PutVoid()),
-                  S_OK);
-        ComPtr<IPimApplication2> application;
-        ASSERT_EQ(dispatch->QueryInterface(IID_IPimApplication2, application.PutVoid()), S_OK);
-        ComPtr<IUnknown> other;
-        EXPECT_EQ(dispatch->QueryInterface(IID_IClassFactory, other.PutVoid()), E_NOINTERFACE);
-        EXPECT_EQ(application->Logon(0), S_OK);
-        EXPECT_EQ(application->Logoff(), S_OK);
-        PIMSTORE_DEVICE_COUNTS counts = {};
-        PimstoreDeviceCounts(&counts);
-        EXPECT_EQ(counts.applications, 1);
-    }
-    PIMSTORE_DEVICE_COUNTS counts = {-1, -1};
-    PimstoreDeviceCounts(&counts);
-    EXPECT_EQ(counts.applications, 0);
-    CoUninitialize();
 }
 
 }  // namespace

@@ -49,20 +49,20 @@ std::string Calls(const std::vector<JournalLine>& lines) {
         if (call == "NetpickEntry") {
             out += std::string(line.Raw("entry")) + std::string(line.Raw("args")) + " ";
         } else if (call == "MailSyncMessages") {
-            std::string_view routing = line.Raw("routing");
-            std::string enabled;
+            const std::string_view routing = line.Raw("routing");
+            const auto has = [&](const std::string& text) {
+                return routing.find(text) != std::string_view::npos;
+            };
+            out += std::string("sync(") + (has("\"destination\": \"{8E2F4A60") ? "W" : "") +
+                   (has("\"destination\": \"{5A1D7E20") ? "I" : "") + ":";
+            const char* separator = "";
             for (const char* name : {"ActiveSync", "mopera U", "社内無線LAN", "ダイヤルアップ"}) {
-                if (routing.find("\"name\": \"" + std::string(name) + "\", \"enabled\": 1") !=
-                    std::string_view::npos) {
-                    enabled += std::string(enabled.empty() ? "" : ",") + name;
+                if (has("\"name\": \"" + std::string(name) + "\", \"enabled\": 1")) {
+                    out += separator + std::string(name);
+                    separator = ",";
                 }
             }
-            const bool work =
-                routing.find("\"destination\": \"{8E2F4A60") != std::string_view::npos;
-            const bool internet =
-                routing.find("\"destination\": \"{5A1D7E20") != std::string_view::npos;
-            out += std::string("sync(") + (work ? "W" : "") + (internet ? "I" : "") + ":" +
-                   enabled + ") ";
+            out += ") ";
         } else {
             out += call + " ";
         }

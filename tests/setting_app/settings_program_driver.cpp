@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "platform/wide.h"
-#include "tests/support/screen_bitmap_win32.h"
 #include "tests/support/test_files.h"
 
 namespace pelmora::testing_support {
@@ -34,33 +33,15 @@ KernelHandle Start(const std::u16string& folder, DWORD& processId, DWORD& thread
     return KernelHandle(info.hProcess);
 }
 
-struct Search {
-    DWORD processId;
-    const wchar_t* className;
-    HWND except;
-    HWND found;
-};
-
-BOOL CALLBACK FindProcessWindow(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<Search*>(param);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    if (process == search->processId && window != search->except && IsWindowVisible(window) &&
-        lstrcmpW(name, search->className) == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 HWND PollForWindow(DWORD processId, const wchar_t* className, HWND except) {
     for (DWORD waited = 0; waited < kWaitMs; waited += kPollMs) {
-        Search search = {processId, className, except, nullptr};
-        EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found != nullptr) {
-            return search.found;
+        for (HWND window = FindWindowExW(nullptr, nullptr, className, nullptr); window != nullptr;
+             window = FindWindowExW(nullptr, window, className, nullptr)) {
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            if (process == processId && window != except && IsWindowVisible(window)) {
+                return window;
+            }
         }
         Sleep(kPollMs);
     }
@@ -69,12 +50,13 @@ HWND PollForWindow(DWORD processId, const wchar_t* className, HWND except) {
 
 }  // namespace
 
-SettingsProgram::SettingsProgram(const std::u16string& folder) {
-    if (!CopyFileW(W(HostPath(PELMORA_SETTING_EXE).c_str()), W(ProgramIn(folder).c_str()), FALSE)) {
+SettingsProgram::SettingsProgram(const std::u16string& folder, bool first) {
+    if (first &&
+        !CopyFileW(W(HostPath(PELMORA_SETTING_EXE).c_str()), W(ProgramIn(folder).c_str()), FALSE)) {
         return;
     }
     process_ = Start(folder, processId_, threadId_);
-    if (process_) {
+    if (process_ && first) {
         WaitForInputIdle(process_.Get(), kWaitMs);
         window_ = PollForWindow(processId_, L"PELMORASETTING", nullptr);
         // The window shows before its page is built: a message answered from the message
@@ -149,16 +131,8 @@ std::u16string TextOf(HWND control) {
 }
 
 DWORD RunSecondInstance(const std::u16string& folder) {
-    DWORD processId = 0;
-    DWORD threadId = 0;
-    KernelHandle process = Start(folder, processId, threadId);
-    DWORD code = STILL_ACTIVE;
-    if (process && WaitForSingleObject(process.Get(), kWaitMs) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(process.Get(), &code);
-    } else if (process) {
-        TerminateProcess(process.Get(), 1);
-    }
-    return code;
+    SettingsProgram second(folder, false);
+    return second.WaitForExit(kWaitMs);
 }
 
 void SettingsProgram::PressControlKey(WORD key) {
@@ -178,17 +152,6 @@ void SettingsProgram::PressControlKey(WORD key) {
     keys[VK_CONTROL] = 0;
     SetKeyboardState(keys);
     AttachThreadInput(GetCurrentThreadId(), threadId_, FALSE);
-}
-
-bool SaveScreen(const std::u16string& path, const RECT& area) {
-    HDC screen = GetDC(nullptr);
-    bool copied = false;
-    const bool saved = SaveScreenPicture(path, area, [&](HDC memory) {
-        copied = BitBlt(memory, 0, 0, area.right - area.left, area.bottom - area.top, screen,
-                        area.left, area.top, SRCCOPY) != 0;
-    });
-    ReleaseDC(nullptr, screen);
-    return saved && copied;
 }
 
 }  // namespace pelmora::testing_support

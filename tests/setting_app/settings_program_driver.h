@@ -15,8 +15,8 @@ namespace pelmora::testing_support {
 class SettingsProgram {
 public:
     // Copies the built program into `folder` and starts it there; Window() is null when
-    // no window came up.
-    explicit SettingsProgram(const std::u16string& folder);
+    // no window came up. Not `first`: started from the copy already there, no window waited for.
+    explicit SettingsProgram(const std::u16string& folder, bool first = true);
     // Ends the program if it still runs.
     ~SettingsProgram();
     SettingsProgram(const SettingsProgram&) = delete;
@@ -68,8 +68,5 @@ std::u16string TextOf(HWND control);
 
 // Starts the program in `folder` (already holding it) and waits for its end.
 DWORD RunSecondInstance(const std::u16string& folder);
-
-// Writes what the screen shows in `area` as a 24-bit BMP file; false on failure.
-bool SaveScreen(const std::u16string& path, const RECT& area);
 
 }  // namespace pelmora::testing_support
