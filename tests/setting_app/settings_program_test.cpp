@@ -14,6 +14,7 @@
 #include "setting_app/resource.h"
 #include "tests/device/device_profile_fixture.h"
 #include "tests/setting_app/settings_program_driver.h"
+#include "tests/support/screen_bitmap_win32.h"
 #include "tests/support/test_files.h"
 #include "text/codecs.h"
 #include "text/dual_string.h"
@@ -373,8 +374,8 @@ TEST_F(SettingsProgramTest, PagesStoreOnlyWhatTheyShowed) {
     }
 }
 
-// The window and its sheet take the handheld's screen between the navigation bar and the
-// menu bar; every sheet page's controls are within the screen.
+// The window (pictured with its menu open) and its sheet take the handheld's screen between the
+// navigation bar and the menu bar; every sheet page's controls are within the screen.
 TEST_F(SettingsProgramTest, WindowAndSheetFillTheScreenBetweenTheBars) {
     const RECT expected = {0, device::kNavigationBarHeight, device::kScreenWidth,
                            device::kScreenHeight - device::kMenuBarHeight};
@@ -388,6 +389,19 @@ TEST_F(SettingsProgramTest, WindowAndSheetFillTheScreenBetweenTheBars) {
         kSaved,
         [&](SettingsProgram& program) {
             expectFills(program.Window());
+            // The picture of the window with its menu open stays in the build tree.
+            PressSoftKey(program, L"メニュー");
+            HWND menu = program.WaitForWindow(L"#32768");
+            ASSERT_NE(menu, nullptr);
+            Sleep(300);  // the pop-up's first paint reaches the screen
+            const RECT screen = {0, 0, device::kScreenWidth, device::kScreenHeight};
+            EXPECT_TRUE(testing_support::SaveScreenPicture(
+                u"settings_program_screen.png", screen, [&](HDC memory) {
+                    HDC display = GetDC(nullptr);
+                    BitBlt(memory, 0, 0, screen.right, screen.bottom, display, 0, 0, SRCCOPY);
+                    ReleaseDC(nullptr, display);
+                }));
+            PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
             Sheet sheet(program);
             ASSERT_NE(sheet.Window(), nullptr) << "sheet";
             expectFills(sheet.Window());
