@@ -51,8 +51,7 @@ TEST(Iso2022JpToShiftJis, ConvertsEscapesAndModes) {
         {"G2 katakana off", "\x1b*I\x1b*B\x1bN1", "\x1bN1"},
         {"ESC K / ESC H", "\x1bK$D\x1bH$D", tsu + "$D"},
         {"unknown escape copied", "\x1bxy", "\x1bxy"},
-        {"LF leaves kanji", "\x1b$B$D\n$D", tsu + "\n$D"},
-        {"CR leaves kanji", "\x1b$B$D\r$D", tsu + "\r$D"},
+        {"LF and CR leave kanji", "\x1b$B$D\n$D\x1b$B$D\r$D", tsu + "\n$D" + tsu + "\r$D"},
         {"lone byte before escape", "\x1b$B$\x1b(Bab", "$ab"},
         {"lone byte before LF", "\x1b$B$\n$D", "$\n$D"},
         {"lone byte before space", "\x1b$B$ $D", "$ " + tsu},
@@ -119,9 +118,7 @@ std::u16string Header(const std::string& value) {
 TEST(DecodeHeaderText, DecodesLiteralTextAndEncodedWords) {
     const std::string w = "=?ISO-2022-JP?B?GyRCJEQkNRsoQg==?=";  // つさ
     const TextCase cases[] = {
-        {"literal before a word", "Re: " + w, u"Re: つさ"},
         {"space between words", w + " " + w, u"つさつさ"},
-        {"folded words", w + "\r\n\t" + w, u"つさつさ"},
         {"space before literal", w + " x", u"つさ x"},
         {"space at the end", w + "  \r\n", u"つさ"},
         {"Q word", "=?US-ASCII?Q?a_b=3F?=", u"a b?"},
@@ -197,7 +194,6 @@ struct Case {
 //   EUC-JP's three-byte JIS X 0212 and its NEC row 13.
 const Case kCases[] = {
     {u"utf-8", "\xE3\x81\x82\xF0\x9F\x98\x80", u"\u3042\U0001F600"},
-    {u"UTF-8", "a\xC3\xA9", u"a\u00E9"},
     {u"utf-8", "\xC3", u"\uFFFD"},
     {u"utf-8", "\xFF\x41", u"\uFFFDA"},
     {u"Shift_JIS", "\x82\xA0\xB1", u"\u3042\uFF71"},
