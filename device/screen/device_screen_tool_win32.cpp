@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "device/aygshell/device_screen.h"
-#include "device/screen/png_image.h"
+#include "device/screen/screen_capture_win32.h"
 #include "platform/owners.h"
 
 namespace pelmora::device {
@@ -152,46 +152,7 @@ void Tap(int x, int y) {
 bool Capture(const std::wstring& path, const RECT& area) {
     // What the screen shows once the programs have drawn what they owe.
     Sleep(400);
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    HDC screen = GetDC(nullptr);
-    if (screen == nullptr) {
-        return false;
-    }
-    void* bits = nullptr;
-    GdiObject bitmap(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    HDC memory = CreateCompatibleDC(screen);
-    bool ok = bitmap && memory != nullptr;
-    if (ok) {
-        HGDIOBJ old = SelectObject(memory, bitmap.Get());
-        ok = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != FALSE;
-        GdiFlush();
-        SelectObject(memory, old);
-    }
-    if (memory != nullptr) {
-        DeleteDC(memory);
-    }
-    ReleaseDC(nullptr, screen);
-    if (!ok) {
-        return false;
-    }
-    // DIB rows are blue, green, red and padded to four bytes.
-    const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
-    auto* pixels = static_cast<uint8_t*>(bits);
-    for (int y = 0; y < height; ++y) {
-        uint8_t* row = pixels + static_cast<size_t>(y) * stride;
-        for (int x = 0; x < width; ++x) {
-            std::swap(row[x * 3], row[x * 3 + 2]);
-        }
-    }
-    const std::string png =
-        EncodePng(pixels, static_cast<uint32_t>(width), static_cast<uint32_t>(height), stride);
+    const std::string png = CaptureScreenPng(area);
     FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;

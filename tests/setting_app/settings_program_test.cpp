@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "device/aygshell/device_screen.h"
+#include "device/screen/screen_capture_win32.h"
 #include "setting_app/resource.h"
 #include "tests/device/device_profile_fixture.h"
 #include "tests/setting_app/settings_program_driver.h"
-#include "tests/support/screen_bitmap_win32.h"
 #include "tests/support/test_files.h"
 #include "text/codecs.h"
 #include "text/dual_string.h"
@@ -395,12 +395,9 @@ TEST_F(SettingsProgramTest, WindowAndSheetFillTheScreenBetweenTheBars) {
             ASSERT_NE(menu, nullptr);
             Sleep(300);  // the pop-up's first paint reaches the screen
             const RECT screen = {0, 0, device::kScreenWidth, device::kScreenHeight};
-            EXPECT_TRUE(testing_support::SaveScreenPicture(
-                u"settings_program_screen.png", screen, [&](HDC memory) {
-                    HDC display = GetDC(nullptr);
-                    BitBlt(memory, 0, 0, screen.right, screen.bottom, display, 0, 0, SRCCOPY);
-                    ReleaseDC(nullptr, display);
-                }));
+            const std::string picture = device::CaptureScreenPng(screen);
+            EXPECT_TRUE(!picture.empty() &&
+                        testing_support::WriteBytes(u"settings_program_screen.png", picture));
             PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
             Sheet sheet(program);
             ASSERT_NE(sheet.Window(), nullptr) << "sheet";

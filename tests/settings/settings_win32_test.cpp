@@ -37,7 +37,7 @@ std::u16string ResourceText(HMODULE module, UINT id) {
 TEST(SettingsFiles, BothDeliverablesCarryTheSameNamesAndFindTheirFiles) {
     Library extension = LoadTable(PELMORA_EXTENSION_MODULE);
     Library program = LoadTable(PELMORA_PROGRAM_MODULE);
-    Library bare = LoadTable(PELMORA_FILE_HOLDER);  // no settings names
+    Library bare = LoadTable(PELMORA_BARE_MODULE);  // no settings names
     ASSERT_TRUE(extension.Valid() && program.Valid() && bare.Valid());
     for (UINT id = IDS_SETTINGS_SECTION; id <= IDS_KEY_RESALLCC; ++id) {
         const std::u16string text = ResourceText(extension.Get(), id);
@@ -71,101 +71,57 @@ TEST(SettingsFiles, BothDeliverablesCarryTheSameNamesAndFindTheirFiles) {
     EXPECT_EQ(now, "[Pelmora]\r\nQUATE=TRUE\r\n");
 }
 
-// Another process holding the settings file open, as the other deliverable does while it
-// reads or writes, until Release.
-class HeldFile {
-public:
-    HeldFile(const std::u16string& path, const wchar_t* mode) {
-        static unsigned counter = 0;
-        const std::wstring name = L"pelmora-holder-" + std::to_wstring(GetCurrentProcessId()) +
-                                  L"-" + std::to_wstring(++counter);
-        ready_.Reset(CreateEventW(nullptr, TRUE, FALSE, (name + L"-ready").c_str()));
-        release_.Reset(CreateEventW(nullptr, TRUE, FALSE, (name + L"-release").c_str()));
-        std::wstring command = L"\"" + std::wstring(W(HostPath(PELMORA_FILE_HOLDER).c_str())) +
-                               L"\" " + mode + L" \"" + W(path.c_str()) + L"\" " + name +
-                               L"-ready " + name + L"-release";
-        STARTUPINFOW si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        if (ready_ && release_ &&
-            CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                           &pi)) {
-            process_.Reset(pi.hProcess);
-            CloseHandle(pi.hThread);
-            // Either the holder has the file, or it gave up and ended.
-            HANDLE waitFor[] = {ready_.Get(), process_.Get()};
-            holding = WaitForMultipleObjects(2, waitFor, FALSE, 30000) == WAIT_OBJECT_0;
-        }
-    }
-    ~HeldFile() { Release(); }
+// A handle on the settings file as the other deliverable holds it while it reads or
+// writes; sharing rules are per handle, so this process stands in for the other one.
+FileHandle Hold(const std::u16string& path, DWORD access) {
+    return FileHandle(CreateFileW(W(path.c_str()), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
 
-    // Lets go of the file; true when the holder ended cleanly.
-    bool Release() {
-        DWORD code = 1;
-        SetEvent(release_.Get());
-        const bool ended = process_ &&
-                           WaitForSingleObject(process_.Get(), 30000) == WAIT_OBJECT_0 &&
-                           GetExitCodeProcess(process_.Get(), &code);
-        process_.Reset();
-        return ended && code == 0;
-    }
-
-    bool holding = false;
-
-private:
-    KernelHandle ready_, release_, process_;
-};
-
-class SettingsSharing : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(WriteBytes(file_, kOld)); }
-    std::string Now() {
-        std::string now;
-        EXPECT_TRUE(ReadBytes(file_, now));
-        return now;
-    }
-    // The folder holds the settings file and nothing else (no temporary file left).
-    bool OnlyTheSettingsFile() {
+// A read meeting a writer loads nothing; a replace meeting a reader keeps the old file and
+// leaves no temporary file behind. Both succeed once the handle is gone.
+TEST(SettingsSharing, AFileHeldByTheOtherDeliverableIsLeftAsItIs) {
+    const std::string old = "[Pelmora]\r\nRESALL=TRUE\r\nQUATE=TRUE\r\n";
+    ScratchDir dir;
+    const std::u16string file = dir.Path(u"Pelmora.ini");
+    auto now = [&] {
+        std::string bytes;
+        EXPECT_TRUE(ReadBytes(file, bytes));
+        return bytes;
+    };
+    auto filesInFolder = [&] {
         WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW(W((dir_.Folder() + u"\\*.*").c_str()), &fd);
+        HANDLE h = FindFirstFileW(W((dir.Folder() + u"\\*.*").c_str()), &fd);
         int files = 0;
         for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileW(h, &fd)) {
             files += !(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
         }
         FindClose(h);
-        return files == 1;
-    }
+        return files;
+    };
+    ASSERT_TRUE(WriteBytes(file, old));
 
-    static constexpr char kOld[] = "[Pelmora]\r\nRESALL=TRUE\r\nQUATE=TRUE\r\n";
-    ScratchDir dir_;
-    std::u16string file_ = dir_.Path(u"Pelmora.ini");
-};
-
-TEST_F(SettingsSharing, AReadMeetingAWriterLoadsNothing) {
     SettingsRecord r;
-    HeldFile writer(file_, L"write");
-    ASSERT_TRUE(writer.holding);
-    EXPECT_FALSE(r.LoadSettings(file_.c_str()));
+    FileHandle writer = Hold(file, GENERIC_WRITE);
+    ASSERT_TRUE(writer.Valid());
+    EXPECT_FALSE(r.LoadSettings(file.c_str()));
     EXPECT_FALSE(r.resAll);
-    EXPECT_TRUE(writer.Release());
-    EXPECT_TRUE(r.LoadSettings(file_.c_str()));
+    writer.Reset();
+    EXPECT_TRUE(r.LoadSettings(file.c_str()));
     EXPECT_TRUE(r.resAll);
-}
 
-TEST_F(SettingsSharing, AReplaceMeetingAReaderKeepsTheOldFile) {
-    SettingsRecord r;
     r.signature = u"new";
-    HeldFile reader(file_, L"readwrite");
-    ASSERT_TRUE(reader.holding);
-    EXPECT_FALSE(r.SaveSettings(file_.c_str()));
-    EXPECT_EQ(Now(), kOld);
-    EXPECT_TRUE(OnlyTheSettingsFile());
-    EXPECT_TRUE(reader.Release());
-    ASSERT_TRUE(r.SaveSettings(file_.c_str()));
-    EXPECT_EQ(Now(),
-              "[Pelmora]\r\nPRIOFROM=FALSE\r\nRESALL=FALSE\r\nRESALLCC=FALSE\r\n"
-              "QUATE=FALSE\r\nSIGNATURE=bmV3\r\n");
-    EXPECT_TRUE(OnlyTheSettingsFile());
+    FileHandle reader = Hold(file, GENERIC_READ | GENERIC_WRITE);
+    ASSERT_TRUE(reader.Valid());
+    EXPECT_FALSE(r.SaveSettings(file.c_str()));
+    EXPECT_EQ(now(), old);
+    EXPECT_EQ(filesInFolder(), 1);
+    reader.Reset();
+    ASSERT_TRUE(r.SaveSettings(file.c_str()));
+    EXPECT_EQ(now(),
+              "[Pelmora]\r\nPRIOFROM=FALSE\r\nRESALL=TRUE\r\nRESALLCC=FALSE\r\n"
+              "QUATE=TRUE\r\nSIGNATURE=bmV3\r\n");
+    EXPECT_EQ(filesInFolder(), 1);
 }
 
 }  // namespace
