@@ -52,6 +52,19 @@ const Step kDone = [](HWND dialog) {
 };
 const Step kClose = [](HWND dialog) { SendMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); };
 const Step kStillOpen = [](HWND dialog) { EXPECT_TRUE(IsWindowVisible(dialog)); };
+// Full screen between the navigation bar and the menu bar, the list over the whole client
+// area.
+const Step kFillsScreen = [](HWND dialog) {
+    RECT window = {}, client = {}, list = {};
+    GetWindowRect(dialog, &window);
+    GetClientRect(dialog, &client);
+    GetWindowRect(List(dialog), &list);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&list), 2);
+    const RECT expected = {0, device::kNavigationBarHeight, device::kScreenWidth,
+                           device::kScreenHeight - device::kMenuBarHeight};
+    EXPECT_TRUE(EqualRect(&window, &expected));
+    EXPECT_TRUE(EqualRect(&list, &client));
+};
 
 TEST(ChoiceDialog, EndsAsTheUserAnswers) {
     const std::vector<DualString> abc = {u"a", u"b", u"c"};
@@ -62,12 +75,12 @@ TEST(ChoiceDialog, EndsAsTheUserAnswers) {
         INT_PTR endValue;
         int32_t selection;
     } cases[] = {
-        {abc, -1, {DoubleClick(2)}, 1, 2},                        // the third line
-        {abc, -1, {Click(1), kEnter}, 1, 1},                      // Enter on a selected line
+        {abc, -1, {kFillsScreen, DoubleClick(2)}, 1, 2},          // the third line
         {abc, -1, {kDone}, 2, -1},                                // Done, nothing selected
         {abc, -1, {kEnter, kStillOpen, Click(0), kEnter}, 1, 0},  // Enter, nothing selected
-        {{}, -1, {kEnter, kStillOpen, kClose}, 16, -1},           // an empty list, closed
-        {abc, 1, {kDone}, 1, 1},                                  // the initial selection
+        // An empty list, its start position outside it: nothing to confirm, closed.
+        {{}, 0, {kEnter, kStillOpen, kClose}, 16, -1},
+        {abc, 1, {kDone}, 1, 1},  // the initial selection
         // "ActiveSync" shown by its label; names alike told apart by position.
         {{u"Mail", u"ActiveSync", u"activesync", u"Mail"},
          -1,
@@ -102,27 +115,6 @@ TEST(DialogDriver, EndsADialogLeftOpenAndFails) {
         "still open 300 ms after the last input (1 of 1 steps run)");
 }
 
-// Full screen between the navigation bar and the menu bar, the list over the whole client
-// area.
-TEST(ChoiceDialog, FillsTheHandheldScreen) {
-    RECT window = {}, client = {}, list = {};
-    testing_support::DialogDriver driver({[&](HWND dialog) {
-        GetWindowRect(dialog, &window);
-        GetClientRect(dialog, &client);
-        GetWindowRect(List(dialog), &list);
-        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&list), 2);
-        SendMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-    }});
-    ResetChoiceDialog();
-    EXPECT_EQ(ChooseFromList(Self(), IDD_CHOICE_DIALOG, IDC_CHOICE_LIST,
-                             {u"会社のメール", u"ActiveSync", u"プロバイダ"}, -1, nullptr),
-              16);
-    const RECT expected = {0, device::kNavigationBarHeight, device::kScreenWidth,
-                           device::kScreenHeight - device::kMenuBarHeight};
-    EXPECT_TRUE(EqualRect(&window, &expected));
-    EXPECT_TRUE(EqualRect(&list, &client));
-}
-
 // The template in the built Pelmora.dll, in Japanese, found as the Inbox finds it: a plain
 // dialog template whose styles are exactly those given, not widened by the resource
 // compiler's defaults.
@@ -135,24 +127,21 @@ TEST(ChoiceDialog, TemplateHoldsTheListDialog) {
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(FindResourceW(dll.Get(), MAKEINTRESOURCEW(IDD_CHOICE_DIALOG), RT_DIALOG), found);
     const auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(dll.Get(), found)));
-    const size_t size = SizeofResource(dll.Get(), found);
-    ASSERT_GE(size, 64u);
-    DLGTEMPLATE head;
-    std::memcpy(&head, bytes, sizeof head);
-    EXPECT_EQ(head.style, 0x80C80040u);
-    EXPECT_EQ(std::vector<int>({head.x, head.y, head.cx, head.cy}),
-              std::vector<int>({0, 0, 186, 135}));
     DialogTemplate t;
-    ASSERT_TRUE(ParseDialogTemplate(bytes, size, t));
+    ASSERT_TRUE(ParseDialogTemplate(bytes, SizeofResource(dll.Get(), found), t));
+    ASSERT_EQ(t.items.size(), 1u);
+    const DialogItem& item = t.items[0];
+    DLGTEMPLATE head;  // read whole by the parse above
+    std::memcpy(&head, bytes, sizeof head);
+    // The dialog's style and place, then the list's.
+    EXPECT_EQ(std::vector<int64_t>({head.style, head.x, head.y, head.cx, head.cy, item.style,
+                                    item.x, item.y, item.cx, item.cy, item.id}),
+              std::vector<int64_t>(
+                  {0x80C80040, 0, 0, 186, 135, 0x50210101, 7, 7, 172, 121, IDC_CHOICE_LIST}));
     EXPECT_TRUE(t.menu == DialogTemplate::MenuKind::None && t.className.Wide().empty());
     EXPECT_EQ(t.title.Wide(), u"アカウントの選択");
     EXPECT_EQ(t.pointSize, 9);
     EXPECT_EQ(t.faceName.Wide(), u"ＭＳ Ｐゴシック");
-    ASSERT_EQ(t.items.size(), 1u);
-    const DialogItem& item = t.items[0];
-    EXPECT_EQ(item.style, 0x50210101u);
-    EXPECT_EQ(std::vector<int>({item.x, item.y, item.cx, item.cy, item.id}),
-              std::vector<int>({7, 7, 172, 121, IDC_CHOICE_LIST}));
     // The list box by its atom or its class name.
     EXPECT_TRUE(item.classIsName ? CompareStringOrdinal(W(item.className.Wide().c_str()), -1,
                                                         L"ListBox", -1, TRUE) == CSTR_EQUAL

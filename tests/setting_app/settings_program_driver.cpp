@@ -130,11 +130,6 @@ std::u16string TextOf(HWND control) {
     return std::u16string(U(text));
 }
 
-DWORD RunSecondInstance(const std::u16string& folder) {
-    SettingsProgram second(folder, false);
-    return second.WaitForExit(kWaitMs);
-}
-
 void SettingsProgram::PressControlKey(WORD key) {
     // The key goes to the program's focus with Ctrl held in the input state that this
     // thread shares with the program's for the moment, so no other window, of this test

@@ -35,7 +35,6 @@ public:
     void PressControlKey(WORD key);
     // Waits for the program to end; its exit code, or STILL_ACTIVE after the wait.
     DWORD WaitForExit(DWORD milliseconds = 10000);
-    DWORD ProcessId() const { return processId_; }
 
 private:
     KernelHandle process_;
@@ -65,8 +64,5 @@ private:
 };
 
 std::u16string TextOf(HWND control);
-
-// Starts the program in `folder` (already holding it) and waits for its end.
-DWORD RunSecondInstance(const std::u16string& folder);
 
 }  // namespace pelmora::testing_support
