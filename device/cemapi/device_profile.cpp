@@ -154,6 +154,7 @@ Faults ParseFaults(std::string_view utf8) {
         {"contacts_create", &faults.contactsCreate},
         {"contacts_logon", &faults.contactsLogon},
         {"contacts_choose", &faults.contactsChoose},
+        {"sheet_page", &faults.sheetPage},
     };
     ForEachLine(utf8, [&](std::string_view line) {
         const size_t eq = line.find('=');

@@ -73,6 +73,9 @@ struct Faults {
     bool contactsCreateNull = false;  // creation succeeds but hands out no object
     Fault contactsLogon;              // the application's Logon
     Fault contactsChoose;             // ChooseContact
+
+    // The common controls library (commctrl.dll).
+    Fault sheetPage;  // CreatePropertySheetPageW gives no page (after: pages that succeed)
 };
 Faults ParseFaults(std::string_view utf8);
 

@@ -3,10 +3,16 @@
 // and the menu bar (which its pages' SHInitDialog puts up), without caption or frame, with
 // the tabs along the bottom and no buttons of its own (its OK is on the navigation bar). The
 // desktop library reads the maximise bit as an old-style wizard, so it never sees it.
+// The profile's faults file can make a page's creation fail; such a failure and every page
+// the program destroys itself go to the profile's journal.
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
 #include "device/aygshell/device_screen.h"
+#include "device/cemapi/device_profile.h"
+#include "device/device_files_win32.h"
 #include "sdk/prsht_device.h"
 
 namespace {
@@ -55,17 +61,39 @@ int CALLBACK MaximisedSheetCallback(HWND sheet, UINT message, LPARAM lParam) {
     return result;
 }
 
+void JournalCall(const char* call) {
+    std::u16string folder;
+    if (ProfileFolder(folder)) {
+        JsonObject line;
+        line.Utf8("call", call);
+        AppendLine(folder + u"\\outbox.jsonl", line.Finish(true));
+    }
+}
+
+bool PageCreationFails() {
+    static uint32_t calls = 0;
+    std::u16string folder;
+    std::string text;
+    return ProfileFolder(folder) && ReadWholeFile(folder + u"\\faults.txt", text) &&
+           ParseFaults(text).sheetPage.Hits(calls++);
+}
+
 }  // namespace
 
 extern "C" {
 
 HPROPSHEETPAGE WINAPI DeviceCreatePropertySheetPageW(LPCPROPSHEETPAGEW page) {
     auto create = Desktop<HPROPSHEETPAGE(WINAPI*)(LPCPROPSHEETPAGEW)>("CreatePropertySheetPageW");
+    if (PageCreationFails()) {
+        JournalCall("CreatePropertySheetPageW failed");
+        return nullptr;
+    }
     return create != nullptr && page != nullptr ? create(page) : nullptr;
 }
 
 BOOL WINAPI DeviceDestroyPropertySheetPage(HPROPSHEETPAGE page) {
     auto destroy = Desktop<BOOL(WINAPI*)(HPROPSHEETPAGE)>("DestroyPropertySheetPage");
+    JournalCall("DestroyPropertySheetPage");
     return destroy != nullptr ? destroy(page) : FALSE;
 }
 

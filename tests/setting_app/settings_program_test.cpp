@@ -221,6 +221,29 @@ TEST_F(SettingsProgramTest, FailedSaveKeepsTheWindowOpenAndSaysSo) {
               "<none>");
 }
 
+// A page that cannot be made: the pages already made are destroyed, no sheet shows, and the
+// program goes on as before.
+TEST_F(SettingsProgramTest, SheetWithAPageThatCannotBeMadeShowsNothing) {
+    profile_.SetFaults("sheet_page=1\r\nsheet_page_after=2\r\n");
+    EXPECT_EQ(Run("",
+                  [](SettingsProgram& program) {
+                      // Returns at once only when the sheet's modal loop never ran.
+                      DWORD_PTR ignored = 0;
+                      EXPECT_NE(SendMessageTimeoutW(program.Window(), WM_COMMAND, IDM_ADVANCED, 0,
+                                                    SMTO_BLOCK, 5000, &ignored),
+                                0);
+                  }),
+              "[Pelmora]\r\n" + kFlags);
+    std::string calls;
+    for (const auto& line : profile_.Outbox()) {
+        calls += line.json + "\n";
+    }
+    EXPECT_EQ(calls,
+              "{\"call\": \"CreatePropertySheetPageW failed\"}\n"
+              "{\"call\": \"DestroyPropertySheetPage\"}\n"
+              "{\"call\": \"DestroyPropertySheetPage\"}\n");
+}
+
 // ---- The advanced sheet: its pages worked as the user would (the contact browse through
 // the device's scripted chooser), the settings file checked byte for byte. ----
 
