@@ -43,11 +43,6 @@ struct LoadedServer {
         return reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(reinterpret_cast<void*>(
             GetProcAddress(module_.Get(), "DllGetClassObject")))(clsid, riid, ppv);
     }
-    ComPtr<IClassFactory> Factory(const CLSID& clsid) {
-        ComPtr<IClassFactory> factory;
-        GetClassObject(clsid, IID_IClassFactory, factory.PutVoid());
-        return factory;
-    }
     Library module_;
 };
 
@@ -67,8 +62,9 @@ TEST_F(PelmoraServer, ObjectsAndLocksKeepTheLibraryLoaded) {
               CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(none, nullptr);
     EXPECT_EQ(server.GetClassObject(kReadView, IID_IDataObject, &none), E_NOINTERFACE);
-    ComPtr<IClassFactory> factory = server.Factory(kReadView);
-    ComPtr<IClassFactory> list = server.Factory(kListView);
+    ComPtr<IClassFactory> factory, list;
+    server.GetClassObject(kReadView, IID_IClassFactory, factory.PutVoid());
+    server.GetClassObject(kListView, IID_IClassFactory, list.PutVoid());
     ASSERT_TRUE(factory && list);
     const struct {
         const char* faults;
