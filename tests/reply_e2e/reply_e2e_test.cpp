@@ -6,21 +6,16 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "device/cemapi/device_profile.h"
 #include "sdk/cemapi.h"
 #include "device/inbox/inbox_host_win32.h"
-#include "platform/owners.h"
-#include "platform/wide.h"
 #include "tests/choice_dialog/dialog_driver.h"
 #include "tests/device/device_profile_fixture.h"
 #include "tests/device/pelmora_view_win32.h"
 #include "tests/setting_app/settings_program_driver.h"
-#include "text/codecs.h"
 #include "text/utf8.h"
 
 namespace pelmora {
