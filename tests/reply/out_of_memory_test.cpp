@@ -73,7 +73,9 @@ bool FailingAt(size_t n, Call call) {
 TEST(OutOfMemory, EntryPointsFailSoundly) {
     testing_support::ScratchDir dir;
     const std::u16string ini = dir.Path(u"Pelmora.ini");
-    ASSERT_TRUE(testing_support::WriteBytes(ini, "[Pelmora]\r\nQuote=TRUE\r\nCc=a@b\r\n"));
+    // The address is too long for a short string: it allocates once the first entry is in.
+    ASSERT_TRUE(
+        testing_support::WriteBytes(ini, "[Pelmora]\r\nQuote=TRUE\r\nCc=someone@example.jp\r\n"));
     SettingsRecord settings;
     settings.quoteString = u">";
     settings.signature = u"sig";
@@ -116,9 +118,7 @@ TEST(OutOfMemory, EntryPointsFailSoundly) {
              const bool failed =
                  FailingAt(n, [&] { ok = ParseMessage(parsed, mail.data(), mail.size()); });
              EXPECT_TRUE(ok);
-             if (!failed) {
-                 EXPECT_EQ(parsed.body.Wide(), u"text\r\n");
-             }
+             EXPECT_TRUE(failed || parsed.body.Wide() == u"text\r\n");
              return failed;
          }},
     };
