@@ -14,19 +14,7 @@ namespace {
 using testing_support::Bytes;
 using testing_support::Device;
 using testing_support::IdText;
-
-// The names listed, the routing in force ("-": none) and the proxy entry to copy.
-std::u16string Summary(const ConnectionCatalogue& catalogue) {
-    std::u16string s;
-    for (const DualString& name : catalogue.ConnectionNames()) {
-        s += name.Wide() + u" ";
-    }
-    DualString description, connection;
-    s += catalogue.CurrentRouting(description, connection)
-             ? u"| " + description.Wide() + u"/" + connection.Wide()
-             : u"| -";
-    return s + u" | " + catalogue.ProxyTemplate().proxy.Wide();
-}
+using testing_support::Summary;
 
 struct BuildRow {
     const char* title;
@@ -35,31 +23,28 @@ struct BuildRow {
     const char16_t* summary;
 };
 
-class Build : public ::testing::TestWithParam<BuildRow> {};
-
-TEST_P(Build, ListsConnectionsAndRouting) {
-    Device device(GetParam().conns, GetParam().proxies);
-    EXPECT_EQ(Summary(ConnectionCatalogue(device, device.Registry())), GetParam().summary);
-}
-
 // "x" names its destination in lower case; "Enabled" 2 is not on.
-INSTANTIATE_TEST_SUITE_P(
-    Rows, Build,
-    ::testing::Values(
-        BuildRow{"plain", "a=2@0 b=1@0 w=1@1 x=1@10", "0:p0", u"a b w | インターネット/b | p0"},
-        BuildRow{"two_enabled", "a=1@0 b=1@0", "0:p0", u"a b | インターネット/ | p0"},
-        BuildRow{"later_proxy_without_values", "a=1@0 w=1@1", "0:p0 1:-",
-                 u"a w | インターネット/a | "},
-        BuildRow{"selected_without_enabled", "a=0@0 w=1@1", "0:p0 1:p1", u"a w | 会社/w | p1"},
-        BuildRow{"no_proxy", "a=1@0", "", u"a | - | "},
-        BuildRow{"destination_without_own", "a=1@1", "0:p0", u"a | - | "}),
-    [](const auto& info) { return std::string(info.param.title); });
+const BuildRow kBuildRows[] = {
+    {"plain", "a=2@0 b=1@0 w=1@1 x=1@10", "0:p0", u"a b w | インターネット/b | p0"},
+    {"two_enabled", "a=1@0 b=1@0", "0:p0", u"a b | インターネット/ | p0"},
+    {"later_proxy_without_values", "a=1@0 w=1@1", "0:p0 1:-", u"a w | インターネット/a | "},
+    {"selected_without_enabled", "a=0@0 w=1@1", "0:p0 1:p1", u"a w | 会社/w | p1"},
+    {"no_proxy", "a=1@0", "", u"a | - | "},
+    {"destination_without_own", "a=1@1", "0:p0", u"a | - | "},
+};
+
+TEST(Build, ListsConnectionsAndRouting) {
+    for (const BuildRow& row : kBuildRows) {
+        SCOPED_TRACE(row.title);
+        Device device(row.conns, row.proxies);
+        EXPECT_EQ(Summary(ConnectionCatalogue(device, device.Registry())), row.summary);
+    }
+}
 
 // A connection's "Enabled" as the registry dump shows it: type, then bytes.
 std::string Enabled(Device& device, const char16_t* name) {
-    std::string dump;
-    testing_support::DumpKey(device.Registry(), std::u16string(kConnectionsKeyPath) + u"\\" + name,
-                             dump);
+    const std::string dump = testing_support::DumpKey(
+        device.Registry(), std::u16string(kConnectionsKeyPath) + u"\\" + name);
     const size_t at = dump.find("  Enabled ");
     return at == std::string::npos ? "" : dump.substr(at + 10, dump.find('\n', at) - at - 10);
 }

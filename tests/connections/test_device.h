@@ -86,12 +86,13 @@ private:
 
 // Everything under HKLM\Comm\ConnMgr as text: keys in enumeration order, each value with
 // its type and bytes.
-inline void DumpKey(ConnectionRegistry& registry, const std::u16string& path, std::string& out) {
+inline std::string DumpKey(ConnectionRegistry& registry,
+                           const std::u16string& path = u"Comm\\ConnMgr") {
     OpenRegistryKey key(registry);
     if (!key.Open(path.c_str(), kKeyRead)) {
-        return;
+        return "";
     }
-    out += ToMultibyte(path) + "\n";
+    std::string out = ToMultibyte(path) + "\n";
     char16_t name[512];
     uint8_t data[2048];
     for (uint32_t i = 0;; ++i) {
@@ -110,8 +111,22 @@ inline void DumpKey(ConnectionRegistry& registry, const std::u16string& path, st
         if (registry.EnumKey(key.Get(), i, name, &chars) != kRegistryOk) {
             break;
         }
-        DumpKey(registry, path + u"\\" + std::u16string(name, chars), out);
+        out += DumpKey(registry, path + u"\\" + std::u16string(name, chars));
     }
+    return out;
+}
+
+// The names listed, the routing in force ("-": none) and the proxy entry to copy.
+inline std::u16string Summary(const ConnectionCatalogue& catalogue) {
+    std::u16string s;
+    for (const DualString& name : catalogue.ConnectionNames()) {
+        s += name.Wide() + u" ";
+    }
+    DualString description, connection;
+    s += catalogue.CurrentRouting(description, connection)
+             ? u"| " + description.Wide() + u"/" + connection.Wide()
+             : u"| -";
+    return s + u" | " + catalogue.ProxyTemplate().proxy.Wide();
 }
 
 // Three destinations and the connections and proxy entries a case asks for, kept in memory
@@ -167,22 +182,14 @@ public:
         }
         return real_;
     }
+
+private:
+    FailingWrites<DeviceConnectionManager> real_;
+    bool filled_ = false;
 #else
     FailingWrites<MemoryConnectionManager>& Registry() {
         return *this;
     }
-#endif
-
-    std::string Dump() {
-        std::string out;
-        DumpKey(Registry(), u"Comm\\ConnMgr", out);
-        return out;
-    }
-
-private:
-#ifdef _WIN32
-    FailingWrites<DeviceConnectionManager> real_;
-    bool filled_ = false;
 #endif
 };
 

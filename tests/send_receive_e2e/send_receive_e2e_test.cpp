@@ -31,9 +31,7 @@ const wchar_t kSnapshot[] = L"C:\\Program Files\\Pelmora\\Pelmora.routing";
 
 std::string RegistryDump() {
     DeviceConnectionManager registry;
-    std::string out;
-    testing_support::DumpKey(registry, u"Comm\\ConnMgr", out);
-    return out;
+    return testing_support::DumpKey(registry);
 }
 
 bool SnapshotLeft() {
