@@ -90,8 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const uint8_t choice = in.Byte();
 
-    std::string before;
-    DumpKey(device, u"Comm\\ConnMgr", before);
+    const std::string before = DumpKey(device);
     ConnectionCatalogue catalogue(device, device);
     const std::vector<DualString> names = catalogue.ConnectionNames();
     DualString description, connection;
@@ -111,9 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!saved.Restore(device)) {
         __builtin_trap();  // the in-memory registry never refuses a write
     }
-    std::string after;
-    DumpKey(device, u"Comm\\ConnMgr", after);
-    if (after != before) {
+    if (DumpKey(device) != before) {
         __builtin_trap();  // the routing did not come back exactly
     }
     return 0;

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <algorithm>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -57,18 +56,13 @@ inline std::vector<uint8_t> Dword(uint32_t n) {
 }
 
 // Counts the registry's writes (set, delete, create); the N-th fails, once or from then on.
-struct WriteFaults {
+template <typename Registry>
+class FailingWrites : public Registry {
+public:
     int failWrite = 0;  // 0: none
     bool failOnward = false;
     int writes = 0;
-    bool Write() {
-        ++writes;
-        return failWrite == 0 || writes < failWrite || (writes > failWrite && !failOnward);
-    }
-};
-template <typename Registry>
-class FailingWrites : public Registry, public WriteFaults {
-public:
+
     long CreateKey(const char16_t* path, uint32_t access, RegistryKeyHandle* key) override {
         return Write() ? Registry::CreateKey(path, access, key) : kRegistryAccessDenied;
     }
@@ -82,16 +76,23 @@ public:
     long DeleteValue(RegistryKeyHandle key, const char16_t* name) override {
         return Write() ? Registry::DeleteValue(key, name) : kRegistryAccessDenied;
     }
+
+private:
+    bool Write() {
+        ++writes;
+        return failWrite == 0 || writes < failWrite || (writes > failWrite && !failOnward);
+    }
 };
 
 // Everything under HKLM\Comm\ConnMgr as text: keys in enumeration order, each value with
 // its type and bytes.
-inline void DumpKey(ConnectionRegistry& registry, const std::u16string& path, std::string& out) {
+inline std::string DumpKey(ConnectionRegistry& registry,
+                           const std::u16string& path = u"Comm\\ConnMgr") {
     OpenRegistryKey key(registry);
     if (!key.Open(path.c_str(), kKeyRead)) {
-        return;
+        return "";
     }
-    out += ToMultibyte(path) + "\n";
+    std::string out = ToMultibyte(path) + "\n";
     char16_t name[512];
     uint8_t data[2048];
     for (uint32_t i = 0;; ++i) {
@@ -110,8 +111,22 @@ inline void DumpKey(ConnectionRegistry& registry, const std::u16string& path, st
         if (registry.EnumKey(key.Get(), i, name, &chars) != kRegistryOk) {
             break;
         }
-        DumpKey(registry, path + u"\\" + std::u16string(name, chars), out);
+        out += DumpKey(registry, path + u"\\" + std::u16string(name, chars));
     }
+    return out;
+}
+
+// The names listed, the routing in force ("-": none) and the proxy entry to copy.
+inline std::u16string Summary(const ConnectionCatalogue& catalogue) {
+    std::u16string s;
+    for (const DualString& name : catalogue.ConnectionNames()) {
+        s += name.Wide() + u" ";
+    }
+    DualString description, connection;
+    s += catalogue.CurrentRouting(description, connection)
+             ? u"| " + description.Wide() + u"/" + connection.Wide()
+             : u"| -";
+    return s + u" | " + catalogue.ProxyTemplate().proxy.Wide();
 }
 
 // Three destinations and the connections and proxy entries a case asks for, kept in memory
@@ -137,10 +152,11 @@ public:
         }
         for (std::string t; p >> t;) {
             const int dest = std::stoi(t);
+            const std::string proxy = t.substr(t.find(':') + 1);
             std::u16string path = kProxyKeyPrefix + IdText(dest);
             PutKey(path);
-            if (t.substr(t.find(':') + 1) != "-") {
-                PutValue(path, u"Proxy", kRegistryString, Bytes(Wide(t.substr(t.find(':') + 1))));
+            if (proxy != "-") {
+                PutValue(path, u"Proxy", kRegistryString, Bytes(Wide(proxy)));
                 PutValue(path, u"SrcId", kRegistryString, Bytes(IdText(dest)));
                 PutValue(path, u"Enable", kRegistryDword, Dword(1));
             }
@@ -166,65 +182,14 @@ public:
         }
         return real_;
     }
+
+private:
+    FailingWrites<DeviceConnectionManager> real_;
+    bool filled_ = false;
 #else
     FailingWrites<MemoryConnectionManager>& Registry() {
         return *this;
     }
-#endif
-
-    std::string Dump() {
-        std::string out;
-        DumpKey(Registry(), u"Comm\\ConnMgr", out);
-        return out;
-    }
-
-    // The routing at a glance: which destinations carry a proxy entry (and its "Proxy"),
-    // then every connection's "Enabled" number.
-    std::u16string Compact() {
-        ConnectionRegistry& r = Registry();
-        std::u16string out;
-        uint8_t data[1024];
-        for (int i = 0; i < 3; ++i) {
-            OpenRegistryKey key(r);
-            if (!key.Open((std::u16string(kProxyKeyPrefix) + IdText(i)).c_str(), kKeyRead)) {
-                continue;
-            }
-            uint32_t size = sizeof data - 2, type = 0;
-            std::fill(std::begin(data), std::end(data), 0);
-            r.QueryValue(key.Get(), u"Proxy", &type, data, &size);
-            out += std::u16string(u"proxy:") + kDescriptions[i] + u"(" + TextOf(data) + u") ";
-        }
-        OpenRegistryKey connections(r);
-        connections.Open(kConnectionsKeyPath, kKeyRead);
-        char16_t name[260];
-        for (uint32_t i = 0; connections.Get() != nullptr; ++i) {
-            uint32_t chars = 260;
-            if (r.EnumKey(connections.Get(), i, name, &chars) != kRegistryOk) {
-                break;
-            }
-            std::u16string n(name, chars);
-            OpenRegistryKey key(r);
-            uint32_t size = sizeof data, type = 0;
-            if (key.Open((std::u16string(kConnectionsKeyPath) + u"\\" + n).c_str(), kKeyRead) &&
-                r.QueryValue(key.Get(), u"Enabled", &type, data, &size) == kRegistryOk) {
-                out += n + u"=" + static_cast<char16_t>(u'0' + data[0]) + u" ";
-            }
-        }
-        return out;
-    }
-
-private:
-    static std::u16string TextOf(const uint8_t* data) {
-        std::u16string s;
-        for (size_t i = 0; data[i] != 0 || data[i + 1] != 0; i += 2) {
-            s.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
-        }
-        return s;
-    }
-
-#ifdef _WIN32
-    FailingWrites<DeviceConnectionManager> real_;
-    bool filled_ = false;
 #endif
 };
 
