@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "device/cemapi/device_profile.h"
+#include "device/com_object_win32.h"
 #include "device/device_files_win32.h"
 
 namespace pelmora::device {
@@ -44,28 +45,12 @@ extern const IID kIidMessage;
 extern const IID kIidMapiTable;
 extern const IID kIidMapiSession;
 
-// Reference counting and live-object accounting shared by every object.
+// Live-object accounting shared by every object of the library.
 template <typename Interface, ObjectKind Kind>
-class CountedObject : public Interface {
+class CountedObject : public RefCounted<Interface> {
 public:
     CountedObject() { CountObject(Kind, 1); }
-    CountedObject(const CountedObject&) = delete;
-    CountedObject& operator=(const CountedObject&) = delete;
-    virtual ~CountedObject() { CountObject(Kind, -1); }
-
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        return static_cast<ULONG>(InterlockedIncrement(&refs_));
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG n = InterlockedDecrement(&refs_);
-        if (n == 0) {
-            delete this;
-        }
-        return static_cast<ULONG>(n);
-    }
-
-private:
-    LONG refs_ = 1;
+    ~CountedObject() override { CountObject(Kind, -1); }
 };
 
 }  // namespace pelmora::device

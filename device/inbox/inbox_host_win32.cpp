@@ -93,18 +93,6 @@ STDMETHODIMP SelectionData::QueryInterface(REFIID riid, void** ppv) {
     return S_OK;
 }
 
-STDMETHODIMP_(ULONG) SelectionData::AddRef() {
-    return InterlockedIncrement(&refs_);
-}
-
-STDMETHODIMP_(ULONG) SelectionData::Release() {
-    const LONG n = InterlockedDecrement(&refs_);
-    if (n == 0) {
-        delete this;
-    }
-    return static_cast<ULONG>(n);
-}
-
 STDMETHODIMP SelectionData::GetData(FORMATETC* format, STGMEDIUM* medium) {
     if (medium == nullptr) {
         return E_INVALIDARG;
@@ -149,18 +137,6 @@ STDMETHODIMP InboxSite::QueryInterface(REFIID riid, void** ppv) {
         return data_->QueryInterface(riid, ppv);
     }
     return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) InboxSite::AddRef() {
-    return InterlockedIncrement(&refs_);
-}
-
-STDMETHODIMP_(ULONG) InboxSite::Release() {
-    const LONG n = InterlockedDecrement(&refs_);
-    if (n == 0) {
-        delete this;
-    }
-    return static_cast<ULONG>(n);
 }
 
 const wchar_t* ExtensionKey(InboxView view) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "device/com_object_win32.h"
 #include "device/inbox/inbox_options.h"
 #include "platform/owners.h"
 #include "sdk/cemapi.h"
@@ -19,13 +20,11 @@ namespace pelmora::device {
 // The selected item in the Inbox's "ItemRefArray" format (sdk/inboxmenu.h). The block stays the
 // Inbox's: GetData hands it out with a release object that leaves it alone, so a reader may keep it
 // or release the medium as it likes.
-class SelectionData : public IDataObject {
+class SelectionData : public RefCounted<IDataObject> {
 public:
     SelectionData(std::string entryId, SelectionShape shape);
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
     STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override;
     STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
     STDMETHODIMP QueryGetData(FORMATETC* format) override;
@@ -37,12 +36,11 @@ public:
     }
     STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
     STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
-    virtual ~SelectionData();
+    ~SelectionData() override;
 
     bool Valid() const { return block_ != nullptr; }
 
 private:
-    LONG refs_ = 1;
     SelectionShape shape_;
     std::string entryId_;
     SBinary item_ = {};
@@ -50,19 +48,15 @@ private:
 };
 
 // The site: an IUnknown that answers IDataObject with the selection (unless told not to).
-class InboxSite : public IUnknown {
+class InboxSite : public RefCounted<IUnknown> {
 public:
     InboxSite(std::string entryId, SelectionShape shape);
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
-    virtual ~InboxSite() = default;
 
     bool Valid() const { return data_ && data_->Valid(); }
 
 private:
-    LONG refs_ = 1;
     bool offerData_;
     ComPtr<SelectionData> data_;
 };

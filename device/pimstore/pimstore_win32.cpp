@@ -10,6 +10,7 @@
 #include <new>
 #include <vector>
 
+#include "device/com_object_win32.h"
 #include "device/device_files_win32.h"
 #include "device/pimstore/pimstore_testing.h"
 #include "platform/owners.h"
@@ -153,12 +154,10 @@ StringSpy& Strings() {
 }
 
 // ---- The contacts application object. ----
-class Application : public IPimApplication2 {
+class Application : public RefCounted<IPimApplication2> {
 public:
     explicit Application(Fault logon) : logon_(logon) { InterlockedIncrement(&g_applications); }
-    Application(const Application&) = delete;
-    Application& operator=(const Application&) = delete;
-    virtual ~Application() { InterlockedDecrement(&g_applications); }
+    ~Application() override { InterlockedDecrement(&g_applications); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (out == nullptr) {
@@ -173,17 +172,6 @@ public:
         *out = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        return static_cast<ULONG>(InterlockedIncrement(&refs_));
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG n = InterlockedDecrement(&refs_);
-        if (n == 0) {
-            delete this;
-        }
-        return static_cast<ULONG>(n);
-    }
-
     HRESULT STDMETHODCALLTYPE Logon(LONG_PTR) override { return logon_.set ? logon_.status : S_OK; }
     HRESULT STDMETHODCALLTYPE Logoff() override { return S_OK; }
 
@@ -235,7 +223,6 @@ public:
     }
 
 private:
-    LONG refs_ = 1;
     Fault logon_;
 };
 
