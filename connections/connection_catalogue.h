@@ -57,7 +57,6 @@ public:
     ConnectionCatalogue(DestinationSource& source, ConnectionRegistry& registry);
 
     const std::vector<DestinationEntry>& Destinations() const { return destinations_; }
-    bool ProxyKnown() const { return proxyKnown_; }
     const ProxyRecord& ProxyTemplate() const { return proxyTemplate_; }
 
     // Every connection's display name, destination by destination in catalogue order.
