@@ -188,8 +188,10 @@ LRESULT CALLBACK DeviceWindow::Proc(HWND window, UINT message, WPARAM wParam, LP
             const RECT done = DoneBox();
             if (PtInRect(&done, at)) {
                 self->OnDone();
+            } else if (at.y >= kScreenHeight - kMenuBarHeight && at.x < kScreenWidth / 2) {
+                self->OnLeftSoftKey();
             } else if (at.y >= kScreenHeight - kMenuBarHeight) {
-                self->OnSoftKey(at.x >= kScreenWidth / 2);
+                self->OnContextMenu({kScreenWidth - 1, kScreenHeight - kMenuBarHeight});
             }
             return 0;
         }

@@ -33,8 +33,10 @@ public:
     static UINT MenuPlacement(POINT at, POINT& where);
 
 protected:
-    virtual void OnDone() = 0;
-    virtual void OnSoftKey(bool right) = 0;
+    // "ok" on the navigation bar closes the screen.
+    virtual void OnDone() { DestroyWindow(window_); }
+    // The right soft key opens the context menu above it; the left one is the screen's own.
+    virtual void OnLeftSoftKey() = 0;
     // `at` in screen coordinates; (-1, -1) from the keyboard.
     virtual void OnContextMenu(POINT at) = 0;
     virtual LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);

@@ -390,14 +390,7 @@ protected:
         SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
     }
-    void OnDone() override { DestroyWindow(Window()); }
-    void OnSoftKey(bool right) override {
-        if (right) {
-            OnContextMenu({kScreenWidth - 1, kScreenHeight - kMenuBarHeight});
-        } else {
-            OnDone();
-        }
-    }
+    void OnLeftSoftKey() override { OnDone(); }
     void OnContextMenu(POINT at) override {
         ShowContextMenu(Window(), InboxView::Read, entryId_, at);
     }
@@ -462,14 +455,7 @@ protected:
                 return 0;
         }
     }
-    void OnDone() override { DestroyWindow(Window()); }
-    void OnSoftKey(bool right) override {
-        if (right) {
-            OnContextMenu({kScreenWidth - 1, kScreenHeight - kMenuBarHeight});
-        } else {
-            OpenReadView();
-        }
-    }
+    void OnLeftSoftKey() override { OpenReadView(); }
     void OnContextMenu(POINT at) override {
         const MessageEntry* message = Selected();
         ShowContextMenu(Window(), InboxView::List,
