@@ -29,6 +29,14 @@ function(pelmora_warnings target)
     target_compile_options(${target} PRIVATE ${PELMORA_WARNINGS})
 endfunction()
 
+# Has the linker write TARGET.map with its cross-reference table next to the built file:
+# which object refers to which symbol, so the import check can tell the program's own
+# imports from those of the toolchain's runtime.
+function(pelmora_link_map target)
+    target_link_options(${target} PRIVATE
+        "LINKER:-Map=$<TARGET_FILE_DIR:${target}>/${target}.map,--cref")
+endfunction()
+
 # GoogleTest from the machine's sources, built with whichever toolchain is active.
 set(PELMORA_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

@@ -5,6 +5,7 @@
 #include "connections/connection_manager_win32.h"
 #include "connections/routing_recovery_win32.h"
 #include "connections/send_receive_flow.h"
+#include "platform/handheld.h"
 #include "platform/owners.h"
 #include "reply/command_scope_win32.h"
 #include "sdk/cemapi.h"
@@ -15,9 +16,9 @@ namespace pelmora {
 namespace {
 
 template <typename Function>
-Function Export(HMODULE module, const char* name) {
+Function Export(HMODULE module, const wchar_t* name) {
     // Through a plain function pointer type, which converts to any other without a warning.
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(ExportAddress(module, name)));
 }
 
 // The picker component, the choice dialog and the sync on the device.
@@ -30,8 +31,8 @@ public:
         if (!library_) {
             return false;
         }
-        auto create = Export<CREATE_OBJECT_NETPICK>(library_.Get(), "CreateObjectNetpick");
-        delete_ = Export<DELETE_OBJECT_NETPICK>(library_.Get(), "DeleteObjectNetpick");
+        auto create = Export<CREATE_OBJECT_NETPICK>(library_.Get(), L"CreateObjectNetpick");
+        delete_ = Export<DELETE_OBJECT_NETPICK>(library_.Get(), L"DeleteObjectNetpick");
         object_ = (create != nullptr && delete_ != nullptr) ? create() : nullptr;
         // No object is as good as no library: its operations cannot be reached.
         if (object_ == nullptr || object_->lpVtbl == nullptr) {

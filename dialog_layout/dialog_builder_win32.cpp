@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/handheld.h"
 #include "platform/wide.h"
 
 namespace pelmora {
@@ -90,7 +91,7 @@ bool BuildDialogControls(DialogTemplate& dialogTemplate, HINSTANCE instance, HWN
                          std::vector<GdiObject>& fonts) {
     HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(templateId), RT_DIALOG);
     HGLOBAL loaded = found != nullptr ? LoadResource(instance, found) : nullptr;
-    const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+    const void* bytes = ResourceData(loaded);
     if (bytes == nullptr) {
         return false;
     }

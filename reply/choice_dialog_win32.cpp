@@ -5,6 +5,7 @@
 #include <new>
 
 #include "accounts/account_catalogue.h"
+#include "platform/handheld.h"
 #include "platform/wide.h"
 
 namespace pelmora {
@@ -171,7 +172,7 @@ INT_PTR ChooseFromList(HINSTANCE module, int templateId, int listId,
     if (loaded == nullptr) {
         return -1;
     }
-    auto* dialogTemplate = static_cast<const DLGTEMPLATE*>(LockResource(loaded));
+    auto* dialogTemplate = static_cast<const DLGTEMPLATE*>(ResourceData(loaded));
     if (dialogTemplate == nullptr) {
         return -1;
     }

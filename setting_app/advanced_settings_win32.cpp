@@ -3,8 +3,6 @@
 #include <commctrl.h>
 
 #include <cstddef>
-#include <string>
-#include <vector>
 
 #include "platform/wide.h"
 #include "sdk/aygshell.h"
@@ -42,56 +40,26 @@ static_assert(kHeaderSize == 40, "the handheld's sheet header");
 static_assert(kPageSize == 72 && kHeaderSize == 72, "the natural layout");
 #endif
 
-// Which page object a page dialog belongs to: the dialog carries it as a window property
-// under the binding's name. A binding goes when its dialog is destroyed, so a later dialog
-// that gets the same window handle finds its own page, never an earlier one's.
-struct Binding {
-    HWND dialog;
-    std::wstring name;
-};
-std::vector<Binding> g_bindings;
-int g_bindingsMade = 0;
-
 ReplyPage g_replyPage;
 QuotePage g_quotePage;
 SignaturePage g_signaturePage;
 
+// Which page object a page dialog belongs to: the dialog's own user slot carries it (the
+// handheld has no window properties under the desktop's names). The slot goes with its
+// dialog, so a later dialog that gets the same window handle finds its own page, never an
+// earlier one's.
 bool Bind(HWND dialog, SettingsPage* page) {
-    wchar_t name[32] = {};
-    wsprintfW(name, L"PPage_%d", g_bindingsMade);
-    try {
-        g_bindings.push_back({dialog, name});
-    } catch (...) {
-        return false;
-    }
-    if (!SetPropW(dialog, name, page)) {
-        g_bindings.pop_back();
-        return false;
-    }
-    ++g_bindingsMade;
-    return true;
-}
-
-std::vector<Binding>::iterator FindBinding(HWND dialog) {
-    auto it = g_bindings.begin();
-    while (it != g_bindings.end() && it->dialog != dialog) {
-        ++it;
-    }
-    return it;
+    SetLastError(0);
+    return SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(page)) != 0 ||
+           GetLastError() == 0;
 }
 
 SettingsPage* BoundPage(HWND dialog) {
-    auto it = FindBinding(dialog);
-    return it != g_bindings.end() ? static_cast<SettingsPage*>(GetPropW(dialog, it->name.c_str()))
-                                  : nullptr;
+    return reinterpret_cast<SettingsPage*>(GetWindowLongPtrW(dialog, DWLP_USER));
 }
 
 void Unbind(HWND dialog) {
-    auto it = FindBinding(dialog);
-    if (it != g_bindings.end()) {
-        RemovePropW(dialog, it->name.c_str());
-        g_bindings.erase(it);
-    }
+    SetWindowLongPtrW(dialog, DWLP_USER, 0);
 }
 
 INT_PTR CALLBACK PageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

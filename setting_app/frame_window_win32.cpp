@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "platform/handheld.h"
 #include "platform/wide.h"
 
 namespace pelmora {
@@ -180,8 +181,7 @@ ATOM SettingsApplication::RegisterWindowClass(HINSTANCE module, const DualString
     wc.lpfnWndProc = ClassWindowProc;
     wc.hInstance = module;
     wc.hIcon = icon;
-    // The system window colour, as the handheld's class registration names it.
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+    wc.hbrBackground = SystemWindowBackground();
     wc.lpszClassName = W(name);
     return RegisterClassW(&wc);
 }
@@ -240,11 +240,11 @@ int SettingsApplication::Run(HINSTANCE module, HINSTANCE previous, LPWSTR comman
     }
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0)) {
-        // The command goes to the top-level window: sent to the focused control (the
-        // message's own window) it would be lost, and Ctrl+Q or Ctrl+A would do nothing.
-        HWND target = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-        if (accelerators != nullptr && target != nullptr &&
-            TranslateAcceleratorW(target, accelerators, &message)) {
+        // The command goes to the main window, which owns the accelerators: sent to the
+        // focused control (the message's own window) it would be lost, and Ctrl+Q or Ctrl+A
+        // would do nothing.
+        if (accelerators != nullptr && created->window != nullptr &&
+            TranslateAcceleratorW(created->window, accelerators, &message)) {
             continue;
         }
         TranslateMessage(&message);
