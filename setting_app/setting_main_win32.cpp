@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "sdk/cemapi.h"
 #include "setting_app/resource.h"
 #include "setting_app/settings_window_win32.h"
 
@@ -17,6 +18,9 @@ HINSTANCE g_instance = nullptr;
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int showCommand) {
     using namespace pelmora;
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    // The messaging subsystem is started before the account list logs on and stopped after
+    // the last session is gone; without it the logon fails and the list stays empty.
+    const bool mapi = MAPIInitialize(nullptr) == S_OK;
     int exitCode = 0;
     {
         SettingsApplication application;
@@ -33,6 +37,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, 
         if (window != nullptr) {
             exitCode = application.Run(instance, previous, commandLine, showCommand,
                                        std::move(window), IDR_MENU_BAR);
+        }
+        if (mapi) {
+            MAPIUninitialize();
         }
         CoUninitialize();
     }

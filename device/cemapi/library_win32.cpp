@@ -19,6 +19,7 @@ namespace {
 LONG g_objects[4];
 LONG g_badFrees;
 LONG g_used;
+LONG g_initialized;  // MAPIInitialize calls not yet matched by MAPIUninitialize
 
 // A MAPIAllocateBuffer block is its root header, then the caller's bytes; MAPIAllocateMore
 // blocks hang off the root and go with it.
@@ -113,6 +114,10 @@ void CountObject(ObjectKind kind, LONG delta) {
     InterlockedExchangeAdd(&g_objects[static_cast<int>(kind)], delta);
 }
 
+bool MapiInitialized() {
+    return InterlockedCompareExchange(&g_initialized, 0, 0) > 0;
+}
+
 bool LibraryUsed() {
     return InterlockedCompareExchange(&g_used, 0, 0) != 0;
 }
@@ -157,6 +162,20 @@ LPSTR CopyAnsiMore(const std::u16string& text, void* root) {
 using namespace pelmora::device;
 
 extern "C" {
+
+// "MAPIInitialize": increments the subsystem's reference count, which MAPIUninitialize
+// decrements; the argument is ignored.
+HRESULT WINAPI MAPIInitialize(LPVOID) {
+    MarkLibraryUsed();
+    InterlockedIncrement(&g_initialized);
+    return S_OK;
+}
+
+void WINAPI MAPIUninitialize() {
+    if (InterlockedDecrement(&g_initialized) < 0) {
+        InterlockedIncrement(&g_initialized);
+    }
+}
 
 SCODE WINAPI MAPIAllocateBuffer(ULONG cbSize, LPVOID* lppBuffer) {
     if (lppBuffer == nullptr) {

@@ -320,6 +320,10 @@ extern "C" HRESULT WINAPI MAPILogonEx(ULONG_PTR, LPTSTR, LPTSTR, ULONG, LPMAPISE
     }
     *lppSession = nullptr;
     MarkLibraryUsed();
+    // "MAPIInitialize": calls made before it return MAPI_E_NOT_INITIALIZED.
+    if (!MapiInitialized()) {
+        return MAPI_E_NOT_INITIALIZED;
+    }
     try {
         auto profile = std::make_shared<Profile>();
         if (!ProfileFolder(profile->folder)) {

@@ -23,6 +23,8 @@ struct Profile {
 
 enum class ObjectKind { kSession, kTable, kMessage, kStream };
 void CountObject(ObjectKind kind, LONG delta);
+// Whether MAPIInitialize has been called more often than MAPIUninitialize in this process.
+bool MapiInitialized();
 // Whether this process has used the library at all (then its counts are worth recording).
 bool LibraryUsed();
 void MarkLibraryUsed();

@@ -19,6 +19,7 @@
 #include "mime/parse_message.h"
 #include "platform/owners.h"
 #include "platform/wide.h"
+#include "sdk/cemapi.h"
 #include "text/utf8.h"
 
 namespace pelmora::device {
@@ -605,12 +606,19 @@ int main() {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
         return 1;
     }
+    // The Inbox starts the messaging subsystem before anything logs on, so the extensions
+    // it loads find it started.
+    if (MAPIInitialize(nullptr) != S_OK) {
+        CoUninitialize();
+        return 1;
+    }
     int result = 1;
     try {
         result = pelmora::device::Run(args);
     } catch (const std::bad_alloc&) {
         result = 1;
     }
+    MAPIUninitialize();
     CoUninitialize();
     return result;
 }

@@ -45,10 +45,15 @@ Names SettingProgramLabels() {
     return Texts(labels);
 }
 
-// Each test ends with nothing of the messaging library's left alive.
+// Each test runs in a process that has started MAPI, as the Inbox and the settings program
+// are, and ends with nothing of the messaging library's left alive.
 class Accounts : public ::testing::Test {
 protected:
-    void TearDown() override { EXPECT_EQ(testing_support::Leftovers(), ""); }
+    void SetUp() override { ASSERT_EQ(MAPIInitialize(nullptr), S_OK); }
+    void TearDown() override {
+        MAPIUninitialize();
+        EXPECT_EQ(testing_support::Leftovers(), "");
+    }
 
     testing_support::TestDeviceProfile profile_{
         "sync|ActiveSync\r\nsms\r\nhome1|自宅\r\nlower|activesync\r\nhome2|自宅\r\nblank|\r\n"
@@ -76,15 +81,19 @@ TEST_F(Accounts, BothListingsGiveTheSameEntriesInTableOrder) {
 }
 
 // Every fault, through the menu object's initialisation and the settings program's listing.
-// Rows read before a failing query stay.
+// Rows read before a failing query stay. A process that never started MAPI is refused its
+// logon ("MAPIInitialize": calls made before it return MAPI_E_NOT_INITIALIZED), so its lists
+// stay empty.
 TEST_F(Accounts, FaultsGiveTheirStatusAndKeepWhatWasRead) {
     const struct {
         const char* faults;
         HRESULT status;
         bool sessionKept;
         Names listed;
+        bool mapiStarted = true;
     } cases[] = {
         {"", S_OK, true, kNames},
+        {"", MAPI_E_NOT_INITIALIZED, false, {}, false},
         {"logon=0x80040111", MAPI_E_LOGON_FAILED, false, {}},
         {"stores_table=0x8007000E", E_OUTOFMEMORY, true, {}},
         {"set_columns=0x80004005", S_OK, true, {}},
@@ -96,13 +105,19 @@ TEST_F(Accounts, FaultsGiveTheirStatusAndKeepWhatWasRead) {
          {u"ActiveSync", u"自宅"}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.faults);
+        SCOPED_TRACE(std::string(c.faults) + (c.mapiStarted ? "" : " MAPI not started"));
         profile_.SetFaults(c.faults);
+        if (!c.mapiStarted) {
+            MAPIUninitialize();
+        }
         const ReadView view = InitializeReadView();
         EXPECT_EQ(view.status, c.status);
         EXPECT_EQ(!!view.session, c.sessionKept);
         EXPECT_EQ(view.names, c.listed);
         EXPECT_EQ(SettingProgramLabels().size(), c.listed.size());
+        if (!c.mapiStarted) {
+            ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
+        }
     }
 }
 

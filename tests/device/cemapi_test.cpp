@@ -34,7 +34,9 @@ TEST(Cemapi, ComposeJournalsWhatTheProductNeverSends) {
     f.cbSize = sizeof f;
     EXPECT_EQ(MailComposeMessage(&f), E_FAIL);  // no outbox to write to
     IMAPISession* session = reinterpret_cast<IMAPISession*>(1);
+    ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
     EXPECT_EQ(MAPILogonEx(0, nullptr, nullptr, 0, &session), MAPI_E_LOGON_FAILED);
+    MAPIUninitialize();
     EXPECT_EQ(session, nullptr);
     SetEnvironmentVariableW(L"PELMORA_DEVICE_PROFILE", W(profile.Folder().c_str()));
     const std::vector<JournalLine> lines = profile.Outbox();
@@ -44,9 +46,46 @@ TEST(Cemapi, ComposeJournalsWhatTheProductNeverSends) {
     EXPECT_EQ(Leftovers(), "");
 }
 
+// "MAPIInitialize": it increments the subsystem's reference count and MAPIUninitialize
+// decrements it, and calls made before MAPI is initialized return MAPI_E_NOT_INITIALIZED.
+TEST(Cemapi, LogonOnlyWhileMapiIsInitialized) {
+    testing_support::TestDeviceProfile profile;
+    const struct {
+        int initializes;
+        int uninitializes;
+        HRESULT logon;
+    } rows[] = {
+        {0, 0, MAPI_E_NOT_INITIALIZED},
+        {1, 0, S_OK},
+        {2, 1, S_OK},  // counted: one MAPIUninitialize leaves it initialized
+        {1, 1, MAPI_E_NOT_INITIALIZED},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message()
+                     << row.initializes << " up, " << row.uninitializes << " down");
+        for (int i = 0; i < row.initializes; ++i) {
+            ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
+        }
+        for (int i = 0; i < row.uninitializes; ++i) {
+            MAPIUninitialize();
+        }
+        IMAPISession* session = reinterpret_cast<IMAPISession*>(1);
+        EXPECT_EQ(MAPILogonEx(0, nullptr, nullptr, 0, &session), row.logon);
+        EXPECT_EQ(session != nullptr, row.logon == S_OK);
+        if (session != nullptr) {
+            session->Release();
+        }
+        for (int i = row.uninitializes; i < row.initializes; ++i) {
+            MAPIUninitialize();
+        }
+    }
+    EXPECT_EQ(Leftovers(), "");
+}
+
 // Run only as a child process of the test below: leaves a session and a buffer behind and
 // frees a block twice.
 TEST(CemapiChild, DISABLED_LeaveThingsBehind) {
+    ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
     IMAPISession* session = nullptr;
     ASSERT_EQ(MAPILogonEx(0, nullptr, nullptr, 0, &session), S_OK);
     void* buffer = nullptr;

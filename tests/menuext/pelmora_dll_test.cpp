@@ -11,6 +11,7 @@
 
 #include "platform/owners.h"
 #include "platform/wide.h"
+#include "sdk/cemapi.h"
 #include "tests/device/device_profile_fixture.h"
 #include "text/utf8.h"
 
@@ -46,8 +47,12 @@ struct LoadedServer {
     Library module_;
 };
 
+// The Inbox has started MAPI before it loads an extension.
 class PelmoraServer : public ::testing::Test {
 protected:
+    void SetUp() override { ASSERT_EQ(MAPIInitialize(nullptr), S_OK); }
+    void TearDown() override { MAPIUninitialize(); }
+
     testing_support::ServerKeysGuard registry_;
 };
 

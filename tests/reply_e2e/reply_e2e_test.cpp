@@ -44,6 +44,7 @@ class ReplyEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        ASSERT_EQ(MAPIInitialize(nullptr), S_OK);  // as the Inbox has done
         ASSERT_EQ(testing_support::Regsvr32(testing_support::HostPath(PELMORA_DLL_FILE), false),
                   0u);
         profile_.AddMessage("work", "meeting", kMeetingMail,
@@ -51,6 +52,7 @@ protected:
     }
     void TearDown() override {
         EXPECT_EQ(Leftovers(), "");
+        MAPIUninitialize();
         CoUninitialize();
     }
 

@@ -12,6 +12,7 @@
 
 #include "connections/connection_manager_win32.h"
 #include "platform/wide.h"
+#include "sdk/cemapi.h"
 #include "tests/choice_dialog/dialog_driver.h"
 #include "tests/connections/test_device.h"
 #include "tests/device/device_profile_fixture.h"
@@ -68,6 +69,7 @@ class SendReceiveEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        ASSERT_EQ(MAPIInitialize(nullptr), S_OK);  // as the Inbox has done
         ASSERT_EQ(Regsvr32(HostPath(PELMORA_DLL_FILE), false), 0u);
         profile_.AddMessage("inbox", "m1", "Subject: x\r\n\r\nbody\r\n", std::nullopt);
         // The sample device's destinations, and its connmgr.reg imported as the device's
@@ -90,6 +92,7 @@ protected:
         DeleteFileW(kSnapshot);
         DeleteFileW(L"C:\\Program Files\\Pelmora\\PelmoraSetting.exe");
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Comm\\ConnMgr");
+        MAPIUninitialize();
         CoUninitialize();
     }
 
