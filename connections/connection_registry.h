@@ -30,7 +30,7 @@ struct DestinationGuid {
     uint8_t data4[8];
 };
 
-constexpr unsigned kDestinationDescriptionChars = 128 + 1;
+constexpr unsigned kDestinationDescriptionChars = 128;
 
 // One destination as the Connection Manager enumerates it; the same layout as the
 // platform's record, so the Windows side copies it whole.

@@ -12,11 +12,11 @@ extern "C" {
 
 #define CONNMGR_MAX_DESC 128
 
-/* One destination network: its identifier, its description (terminated) and whether it is
-   a secure (work) network. */
+/* One destination network: its identifier, its description (the array holds the
+   terminator too) and whether multihoming is allowed on it. */
 typedef struct _CONNMGR_DESTINATION_INFO {
     GUID guid;
-    WCHAR szDescription[CONNMGR_MAX_DESC + 1];
+    WCHAR szDescription[CONNMGR_MAX_DESC];
     BOOL fSecure;
 } CONNMGR_DESTINATION_INFO;
 
@@ -29,10 +29,10 @@ HRESULT WINAPI ConnMgrEnumDestinations(int nIndex, CONNMGR_DESTINATION_INFO* pDe
 #include <cstddef>
 /* The handheld's layout; it holds no pointer, so the 64-bit build lays it out the same. */
 #if !defined(_WIN64)
-static_assert(sizeof(CONNMGR_DESTINATION_INFO) == 280, "handheld layout");
+static_assert(sizeof(CONNMGR_DESTINATION_INFO) == 276, "handheld layout");
 #endif
 static_assert(offsetof(CONNMGR_DESTINATION_INFO, szDescription) == 16, "handheld layout");
-static_assert(offsetof(CONNMGR_DESTINATION_INFO, fSecure) == 276, "handheld layout");
+static_assert(offsetof(CONNMGR_DESTINATION_INFO, fSecure) == 272, "handheld layout");
 #endif
 
 #endif

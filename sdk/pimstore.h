@@ -29,8 +29,12 @@ static const GUID CLSID_PimApplication = {
 static const GUID IID_IPimApplication2 = {
     0xAF7D0DC7, 0x3D35, 0x424B, {0xAA, 0x60, 0x27, 0xA3, 0x8B, 0x8B, 0x62, 0x9E}};
 
-/* A contact's first e-mail address (a string property). */
-#define PIMPR_EMAIL1_ADDRESS 0x1801001F
+/* Property identifiers: the identifier in the high word, the value type in the low word
+   (CEVT_LPWSTR, 31, for text). PIMPR_ALL_EMAIL asks the chooser for any of a contact's
+   e-mail addresses; the chooser answers with the chosen address's own property. */
+#define CEVT_LPWSTR 31
+#define PIMPR_EMAIL1_ADDRESS ((0x0090 << 16) | CEVT_LPWSTR)
+#define PIMPR_ALL_EMAIL ((0x1801 << 16) | CEVT_LPWSTR)
 
 /* CHOOSECONTACT::dwFlags. */
 #define CCF_HIDENEW 0x0001

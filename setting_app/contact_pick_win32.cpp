@@ -12,6 +12,7 @@ namespace {
 // Hide the "New" button, return the contact's name and the chosen property's value.
 constexpr DWORD kChooserFlags = CCF_HIDENEW | CCF_RETURNCONTACTNAME | CCF_RETURNPROPERTYVALUE;
 static_assert(kChooserFlags == 25);
+static_assert(PIMPR_ALL_EMAIL == 0x1801001F);
 
 }  // namespace
 
@@ -29,7 +30,7 @@ int PickContactAddress(DualString& text) {
     if (FAILED(hr)) {
         return kContactNotPicked;
     }
-    const CEPROPID required[] = {PIMPR_EMAIL1_ADDRESS};
+    const CEPROPID required[] = {PIMPR_ALL_EMAIL};
     CHOOSECONTACT choose = {};
     choose.cbSize = sizeof choose;
     choose.dwFlags = kChooserFlags;

@@ -32,7 +32,8 @@ extern "C" HRESULT WINAPI ConnMgrEnumDestinations(int nIndex, CONNMGR_DESTINATIO
         if (FAILED(IIDFromString(pelmora::W(d.guid.c_str()), &info.guid))) {
             return E_FAIL;
         }
-        d.description.copy(pelmora::U(info.szDescription), CONNMGR_MAX_DESC);
+        // The array holds the terminator too.
+        d.description.copy(pelmora::U(info.szDescription), CONNMGR_MAX_DESC - 1);
         info.fSecure = d.secure ? TRUE : FALSE;
         *pDestInfo = info;
         return S_OK;

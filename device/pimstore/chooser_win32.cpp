@@ -186,10 +186,13 @@ HRESULT RunChooser(LPCHOOSECONTACT lpcc) {
     }
     const ContactEntry& contact = profile.contacts[static_cast<size_t>(chosen) - 1];
     lpcc->oidContactID = static_cast<CEOID>(chosen);
-    lpcc->propidSelected =
+    // The chooser answers with the property the value came from, never with a group such as
+    // "all e-mail addresses"; a profile contact's one address is its first e-mail address.
+    const CEPROPID asked =
         lpcc->cRequiredProperties > 0 && lpcc->rgpropidRequiredProperties != nullptr
             ? lpcc->rgpropidRequiredProperties[0]
             : 0;
+    lpcc->propidSelected = asked == PIMPR_ALL_EMAIL ? PIMPR_EMAIL1_ADDRESS : asked;
     if ((lpcc->dwFlags & CCF_RETURNCONTACTNAME) != 0) {
         lpcc->bstrContactName = AllocCountedString(contact.name);
     }

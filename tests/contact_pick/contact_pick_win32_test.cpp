@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "device/pimstore/pimstore_testing.h"
+#include "sdk/pimstore.h"
 #include "setting_app/contact_pick.h"
 #include "tests/device/device_profile_fixture.h"
 
@@ -60,6 +61,26 @@ TEST(PickContactAddress, ChosenAddressIsAddedAndEveryFaultLeavesTheBoxAlone) {
     }
     SetEnvironmentVariableW(L"PELMORA_DEVICE_CONTACT_PICK", nullptr);
     CoUninitialize();
+}
+
+// "ChooseContact Property ID's": PIMPR_ALL_EMAIL searches the e-mail addresses and is no
+// property of an item itself; "CHOOSECONTACT": propidSelected is the property chosen. So a
+// chosen address comes back under its own property, here the first e-mail address.
+TEST(ChooseContact, AnswersWithTheChosenAddresssOwnProperty) {
+    GetDesktopWindow();
+    TestDeviceProfile profile;
+    ASSERT_TRUE(testing_support::WriteBytes(profile.Path(u"contacts.txt"), kContacts));
+    SetEnvironmentVariableW(L"PELMORA_DEVICE_CONTACT_PICK", L"山田 花子");
+    const CEPROPID required[] = {PIMPR_ALL_EMAIL};
+    CHOOSECONTACT choose = {};
+    choose.cbSize = sizeof choose;
+    choose.dwFlags = CCF_RETURNPROPERTYVALUE;
+    choose.cRequiredProperties = 1;
+    choose.rgpropidRequiredProperties = required;
+    ASSERT_EQ(ChooseContact(&choose), S_OK);
+    EXPECT_EQ(choose.propidSelected, static_cast<CEPROPID>(PIMPR_EMAIL1_ADDRESS));
+    SysFreeString(choose.bstrPropertyValueSelected);
+    SetEnvironmentVariableW(L"PELMORA_DEVICE_CONTACT_PICK", nullptr);
 }
 
 }  // namespace
