@@ -24,9 +24,9 @@ typedef DWORD CEOID;
 typedef DWORD CEPROPID;
 
 /* The contacts application object, and the interface the chooser's callers ask for. */
-static const GUID CLSID_PimApplication = {
+static const GUID CLSID_Application = {
     0x05058F23, 0x20BE, 0x11D2, {0x8F, 0x18, 0x00, 0x00, 0xF8, 0x7A, 0x43, 0x35}};
-static const GUID IID_IPimApplication2 = {
+static const GUID IID_IPOutlookApp2 = {
     0xAF7D0DC7, 0x3D35, 0x424B, {0xAA, 0x60, 0x27, 0xA3, 0x8B, 0x8B, 0x62, 0x9E}};
 
 /* Property identifiers: the identifier in the high word, the value type in the low word
@@ -80,7 +80,7 @@ struct IPimTimeZone;
 
 /* The contacts application object, slots in the handheld's order after IDispatch. Logon's
    window handle travels as a pointer-sized integer. */
-struct IPimApplication : public IDispatch {
+struct IPOutlookApp : public IDispatch {
     virtual HRESULT STDMETHODCALLTYPE Logon(LONG_PTR hWnd) = 0;
     virtual HRESULT STDMETHODCALLTYPE Logoff() = 0;
     virtual HRESULT STDMETHODCALLTYPE get_Version(BSTR* version) = 0;
@@ -98,14 +98,14 @@ struct IPimApplication : public IDispatch {
     virtual HRESULT STDMETHODCALLTYPE GetTimeZoneFromIndex(int index, IPimTimeZone** zone) = 0;
     virtual HRESULT STDMETHODCALLTYPE
     GetTimeZoneInformationFromIndex(int index, TIME_ZONE_INFORMATION* info) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_Application(IPimApplication** application) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Application(IPOutlookApp** application) = 0;
     virtual HRESULT STDMETHODCALLTYPE SysFreeString(BSTR text) = 0;
     virtual HRESULT STDMETHODCALLTYPE VariantTimeToSystemTime(double date, SYSTEMTIME* time) = 0;
     virtual HRESULT STDMETHODCALLTYPE SystemTimeToVariantTime(SYSTEMTIME* time, double* date) = 0;
 };
 
 /* The second version adds two slots. */
-struct IPimApplication2 : public IPimApplication {
+struct IPOutlookApp2 : public IPOutlookApp {
     virtual HRESULT STDMETHODCALLTYPE GetIDsFromNames(ULONG count, LPCWSTR* names, ULONG flags,
                                                       CEPROPID* ids) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetItemFromOidEx(ULONG oidPim, ULONG reserved,

@@ -44,22 +44,22 @@ ReplyPage g_replyPage;
 QuotePage g_quotePage;
 SignaturePage g_signaturePage;
 
-// Which page object a page dialog belongs to: the dialog's own user slot carries it (the
-// handheld has no window properties under the desktop's names). The slot goes with its
-// dialog, so a later dialog that gets the same window handle finds its own page, never an
-// earlier one's.
+// Which page object a page dialog belongs to: the dialog's user data carries it (the
+// handheld's SetWindowLong documents GWL_USERDATA for the application's use; it has no
+// window properties under the desktop's names). The value goes with its dialog, so a later
+// dialog that gets the same window handle finds its own page, never an earlier one's.
 bool Bind(HWND dialog, SettingsPage* page) {
     SetLastError(0);
-    return SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(page)) != 0 ||
+    return SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(page)) != 0 ||
            GetLastError() == 0;
 }
 
 SettingsPage* BoundPage(HWND dialog) {
-    return reinterpret_cast<SettingsPage*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    return reinterpret_cast<SettingsPage*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
 }
 
 void Unbind(HWND dialog) {
-    SetWindowLongPtrW(dialog, DWLP_USER, 0);
+    SetWindowLongPtrW(dialog, GWLP_USERDATA, 0);
 }
 
 INT_PTR CALLBACK PageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -19,9 +19,9 @@ static_assert(PIMPR_ALL_EMAIL == 0x1801001F);
 int PickContactAddress(DualString& text) {
     // A string reused from an earlier pick must not pass for this pick's address.
     text.Clear();
-    ComPtr<IPimApplication2> application;
-    HRESULT hr = CoCreateInstance(CLSID_PimApplication, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_IPimApplication2, application.PutVoid());
+    ComPtr<IPOutlookApp2> application;
+    HRESULT hr = CoCreateInstance(CLSID_Application, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_IPOutlookApp2, application.PutVoid());
     // A server that reports success without an object has not given one to log on to.
     if (FAILED(hr) || !application) {
         return kContactNotPicked;

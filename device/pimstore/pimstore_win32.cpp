@@ -154,7 +154,7 @@ StringSpy& Strings() {
 }
 
 // ---- The contacts application object. ----
-class Application : public RefCounted<IPimApplication2> {
+class Application : public RefCounted<IPOutlookApp2> {
 public:
     explicit Application(Fault logon) : logon_(logon) { InterlockedIncrement(&g_applications); }
     ~Application() override { InterlockedDecrement(&g_applications); }
@@ -164,8 +164,8 @@ public:
             return E_POINTER;
         }
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-            IsEqualIID(iid, IID_IPimApplication2)) {
-            *out = static_cast<IPimApplication2*>(this);
+            IsEqualIID(iid, IID_IPOutlookApp2)) {
+            *out = static_cast<IPOutlookApp2*>(this);
             AddRef();
             return S_OK;
         }
@@ -204,7 +204,7 @@ public:
                                                               TIME_ZONE_INFORMATION*) override {
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE get_Application(IPimApplication**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_Application(IPOutlookApp**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SysFreeString(BSTR text) override {
         ::SysFreeString(text);
         return S_OK;
@@ -319,7 +319,7 @@ HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
         return E_POINTER;
     }
     *out = nullptr;
-    if (!IsEqualCLSID(clsid, CLSID_PimApplication)) {
+    if (!IsEqualCLSID(clsid, CLSID_Application)) {
         return CLASS_E_CLASSNOTAVAILABLE;
     }
     return g_classObject.QueryInterface(iid, out);
