@@ -65,6 +65,22 @@ void BM_EncodedWordHeader(benchmark::State& state) {
 }
 BENCHMARK(BM_EncodedWordHeader)->Arg(16)->Arg(256);
 
+// A long run of one-character words of one charset, joined before conversion: must stay
+// linear in the number of words.
+void BM_SplitWordRun(benchmark::State& state) {
+    std::string value = "=?ISO-2022-JP?B?GyRC?=";  // ESC $ B
+    for (int64_t i = 0; i < state.range(0); ++i) {
+        value += " =?ISO-2022-JP?Q?$D?=";
+    }
+    std::vector<char16_t> out(value.size() + 1);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(pelmora::DecodeHeaderText(value.data(), value.size(), out.data()));
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(value.size()));
+}
+BENCHMARK(BM_SplitWordRun)->Arg(16)->Arg(4096);
+
 // A value full of "=?" that never closes must stay linear.
 void BM_UnterminatedWords(benchmark::State& state) {
     std::string value;

@@ -1,7 +1,11 @@
 // ParseMessage on arbitrary bytes: it must stay inside its input (ASan), terminate in
-// time whatever the nesting, and never make text out of nothing.
+// time whatever the nesting, and never make text out of nothing; so must the parameter
+// reader on the Content-Type value.
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -33,6 +37,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             (part.bodyStart > raw.size() ||
              (part.bodyEnd != pelmora::kNoPosition &&
               (part.bodyEnd < part.bodyStart || part.bodyEnd > raw.size())))) {
+            __builtin_trap();
+        }
+    }
+
+    // Parameters, plain or extended, come from inside the value and never grow it. The
+    // value sits in an allocation of its own size, so that reading past it is caught.
+    const std::string type = pelmora::UnfoldedField(raw, "Content-Type:");
+    const std::unique_ptr<char[]> copy(new char[type.size()]);
+    std::copy(type.begin(), type.end(), copy.get());
+    for (const char* name : {"boundary", "charset"}) {
+        std::string value;
+        if (pelmora::GetParameterValue(std::string_view(copy.get(), type.size()), name, value) &&
+            value.size() > type.size()) {
             __builtin_trap();
         }
     }

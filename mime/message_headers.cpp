@@ -33,6 +33,32 @@ size_t NextLogicalLine(std::string_view text, size_t pos) {
 
 }  // namespace
 
+bool IsHeaderLine(std::string_view text, size_t pos) {
+    if (pos >= text.size()) {
+        return false;
+    }
+    const char first = text[pos];
+    if (IsBlank(first)) {
+        return true;  // a fold
+    }
+    // The mailbox separator line that some stores keep in front of a message.
+    if (pos == 0 && HasPrefixNoCase(text, "From ")) {
+        return true;
+    }
+    // A field name is printable ASCII: JIS, Shift_JIS or UTF-8 text is body text even when
+    // its bytes hold a ":".
+    const unsigned char lead = static_cast<unsigned char>(first);
+    if (lead <= ' ' || lead >= 0x7F) {
+        return false;
+    }
+    for (size_t p = pos; p < text.size() && !CrLfAt(text, p); ++p) {
+        if (text[p] == ':') {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string_view MessageText(const char* text, size_t n) {
     if (text == nullptr) {
         return {};
@@ -48,6 +74,9 @@ size_t FindHeaderField(std::string_view text, std::string_view name, size_t from
     }
     size_t pos = from;
     bool compare = compareFirstLine;
+    if (compare && !IsHeaderLine(text, pos)) {
+        return kNoPosition;  // the body begins right there
+    }
     for (;;) {
         if (compare && HasPrefixNoCase(text.substr(pos), name)) {
             pos += name.size();
@@ -58,7 +87,8 @@ size_t FindHeaderField(std::string_view text, std::string_view name, size_t from
         }
         compare = true;
         pos = NextLogicalLine(text, pos);
-        if (pos == kNoPosition || pos >= text.size() || CrLfAt(text, pos)) {
+        if (pos == kNoPosition || pos >= text.size() || CrLfAt(text, pos) ||
+            !IsHeaderLine(text, pos)) {
             return kNoPosition;
         }
     }
@@ -111,12 +141,34 @@ std::string UnfoldedField(std::string_view text, std::string_view name, size_t f
     return out;
 }
 
-size_t FindBodyStart(std::string_view text, size_t from) {
+size_t FindBodyStart(std::string_view text, size_t from, bool firstLineIsHeader) {
     if (from > text.size()) {
         return kNoPosition;
     }
-    const size_t pair = text.find("\r\n\r\n", from);
-    return pair == std::string_view::npos ? kNoPosition : pair + 4;
+    size_t pos = from;
+    if (!firstLineIsHeader) {
+        const size_t crlf = text.find("\r\n", pos);
+        if (crlf == std::string_view::npos) {
+            return kNoPosition;
+        }
+        pos = crlf + 2;
+    }
+    for (;;) {
+        if (pos >= text.size()) {
+            return kNoPosition;  // the text ends inside the header block
+        }
+        if (CrLfAt(text, pos)) {
+            return pos + 2;
+        }
+        if (!IsHeaderLine(text, pos)) {
+            return pos;  // mailers that leave out the empty line start the body here
+        }
+        const size_t crlf = text.find("\r\n", pos);
+        if (crlf == std::string_view::npos) {
+            return kNoPosition;
+        }
+        pos = crlf + 2;
+    }
 }
 
 size_t ReadHeaderField(std::string_view text, std::string_view name, DualString& field,

@@ -19,6 +19,7 @@ std::string_view MessageText(const char* text, size_t n);
 
 // Position of the value of field `name` (colon included, matched ignoring ASCII case at
 // line starts only), searching the header block that holds `from`, from there on. The
+// block ends at an empty line or at a line that cannot be a header line (IsHeaderLine). The
 // value starts after the spaces and tabs that follow the name. The line at `from` is
 // compared only when `compareFirstLine` is true: a boundary line's tail or the end of the
 // previous value is never a field.
@@ -39,9 +40,16 @@ size_t CopyUnfolded(std::string_view value, std::string& out);
 std::string UnfoldedField(std::string_view text, std::string_view name, size_t from = 0,
                           bool compareFirstLine = true);
 
-// First byte after the first empty line at or after `from` (the CR LF that ends a line
-// directly followed by another CR LF), or kNoPosition.
-size_t FindBodyStart(std::string_view text, size_t from = 0);
+// Whether the line at `pos` can belong to a header block: a fold (it begins with a space or
+// a tab), a line that begins with printable ASCII and holds a ":", or the mailbox "From "
+// line at the start of the text.
+bool IsHeaderLine(std::string_view text, size_t pos);
+
+// Where the body begins in the header block from `from`: the first byte after its empty
+// line, or the start of its first line that cannot be a header line (IsHeaderLine); none
+// when the text ends first. The line at `from` is tested only when `firstLineIsHeader` (a
+// boundary line's tail is not).
+size_t FindBodyStart(std::string_view text, size_t from = 0, bool firstLineIsHeader = true);
 
 // Fills `field` with the decoded value of the first `name` field, or of all of them joined
 // by ",". Gives the number of unfolded bytes read (plus one per occurrence when reading all),

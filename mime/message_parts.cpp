@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "text/parameter_value.h"
 #include "text/string_util.h"
 
 namespace pelmora {
@@ -67,7 +68,7 @@ size_t NextBoundaryLine(const Walk& walk, size_t pos, bool& own) {
 // level goes on searching for its own boundary.
 size_t CollectLevel(Walk& walk, std::string_view contentType, size_t from, int depth) {
     const std::string_view text = walk.text;
-    std::string_view boundary;
+    std::string boundary;  // the level's entry in walk.boundaries views it
     if (contentType.empty() || from >= text.size() ||
         !GetParameterValue(contentType, "boundary", boundary)) {
         return from;
@@ -92,7 +93,7 @@ size_t CollectLevel(Walk& walk, std::string_view contentType, size_t from, int d
         if (digest && part.contentType.empty()) {
             part.contentType = "message/rfc822";
         }
-        part.bodyStart = FindBodyStart(text, q);
+        part.bodyStart = FindBodyStart(text, q, false);
         if (HasPrefixNoCase(part.contentType, "multipart")) {
             if (part.bodyStart == kNoPosition) {
                 resume = NextLineStart(text, q);
@@ -127,18 +128,22 @@ size_t CollectLevel(Walk& walk, std::string_view contentType, size_t from, int d
 
 }  // namespace
 
-bool GetParameterValue(std::string_view value, std::string_view name, std::string_view& out) {
+bool GetParameterValue(std::string_view value, std::string_view name, std::string& out) {
     size_t pos = SkipBlanks(value, 0);
     for (;;) {
         if (pos >= value.size()) {
-            return false;
+            // Only the extended form names it, if anything does.
+            return ExtendedParameterValue(value, name, out);
         }
-        if (HasPrefixNoCase(value.substr(pos), name)) {
+        // "name*" segments are the extended form: the plain one wins where both stand,
+        // as every reader understands it and its bytes need no decoding.
+        if (HasPrefixNoCase(value.substr(pos), name) &&
+            !IsExtendedParameter(value.substr(pos), name)) {
             break;
         }
         const size_t semicolon = value.find(';', pos);
         if (semicolon == std::string_view::npos) {
-            return false;
+            return ExtendedParameterValue(value, name, out);
         }
         pos = SkipBlanks(value, semicolon + 1);
     }
@@ -153,7 +158,7 @@ bool GetParameterValue(std::string_view value, std::string_view name, std::strin
     if (end == std::string_view::npos) {
         end = value.size();
     }
-    out = value.substr(pos, end - pos);
+    out.assign(value.data() + pos, end - pos);
     return true;
 }
 

@@ -21,13 +21,14 @@ struct MessagePart {
     // digest, where it is taken as "message/rfc822".
     std::string contentType;
     std::string transferEncoding;    // unfolded "Content-Transfer-Encoding:" value
-    size_t bodyStart = kNoPosition;  // first byte after the part's empty line
+    size_t bodyStart = kNoPosition;  // where the body begins (FindBodyStart)
     size_t bodyEnd = kNoPosition;    // start of the next boundary line
 };
 
 // The value of parameter `name` of a header value (the first segment that begins with
-// `name`, ignoring ASCII case), without its quotes. False when there is none.
-bool GetParameterValue(std::string_view value, std::string_view name, std::string_view& out);
+// `name`, ignoring ASCII case), without its quotes. Without such a segment, the value that
+// the extended segments ("name*", "name*0", ...) give. False when there is none.
+bool GetParameterValue(std::string_view value, std::string_view name, std::string& out);
 
 // Appends the leaf parts of the multipart body described by `contentType` to `parts`,
 // depth first, in document order; the first boundary line is searched from `from`. A

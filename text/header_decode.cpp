@@ -4,11 +4,13 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "text/codecs.h"
 #include "text/codepage.h"
 #include "text/mail_decode.h"
+#include "text/parameter_value.h"
 #include "text/string_util.h"
 
 namespace pelmora {
@@ -127,39 +129,46 @@ private:
     size_t noCloseFrom_ = len_;
 };
 
-// The decoded characters of one encoded word, without CR and LF.
-std::u16string DecodeWord(const char* value, const WordParser::Word& w) {
+// Appends the transfer-decoded bytes of one encoded word to `bytes`, cut at their first NUL.
+void AppendWordBytes(const char* value, const WordParser::Word& w, std::string& bytes) {
     const size_t m = w.textEnd - w.textBegin;
     std::string text(value + w.textBegin, m);
-    std::unique_ptr<unsigned char[]> bytes(new unsigned char[m + 1]);
+    std::unique_ptr<unsigned char[]> decoded(new unsigned char[m + 1]);
     size_t count = m;
     if (w.encoding == 'B' || w.encoding == 'b') {
-        count = Base64DecodeText(text.data(), m, bytes.get());
+        count = Base64DecodeText(text.data(), m, decoded.get());
     } else if (w.encoding == 'Q' || w.encoding == 'q') {
         for (char& c : text) {
             if (c == '_') {
                 c = ' ';
             }
         }
-        count = QuotedPrintableDecode(text.data(), m, bytes.get());
+        count = QuotedPrintableDecode(text.data(), m, decoded.get());
     } else {
-        std::memcpy(bytes.get(), text.data(), m);
-        bytes[m] = 0;
+        std::memcpy(decoded.get(), text.data(), m);
+        decoded[m] = 0;
     }
-    const char* decoded = reinterpret_cast<const char*>(bytes.get());
-    count = TextLength(decoded, count);
+    const char* p = reinterpret_cast<const char*>(decoded.get());
+    bytes.append(p, TextLength(p, count));
+}
 
-    // A language tag after "*" (RFC 2231) is not part of the charset name.
+// The charset name of a word, without the language tag that may follow a "*" (RFC 2231).
+std::string_view WordCharset(const char* value, const WordParser::Word& w) {
     size_t nameEnd = w.charsetBegin;
     while (nameEnd < w.charsetEnd && value[nameEnd] != '*') {
         ++nameEnd;
     }
+    return std::string_view(value + w.charsetBegin, nameEnd - w.charsetBegin);
+}
+
+// The characters of decoded word bytes in the named charset, without CR and LF.
+std::u16string WordText(const std::string& bytes, std::string_view charsetName) {
     std::u16string charset;
-    AppendWideFromAnsi(value + w.charsetBegin, nameEnd - w.charsetBegin, charset);
+    AppendWideFromAnsi(charsetName.data(), charsetName.size(), charset);
     std::u16string wide;
-    if (!ConvertCharsetText(decoded, count, charset, wide)) {
+    if (!ConvertCharsetText(bytes.data(), bytes.size(), charset, wide)) {
         wide.clear();
-        AppendWideFromAnsi(decoded, count, wide);
+        AppendWideFromAnsi(bytes.data(), bytes.size(), wide);
     }
     std::u16string result;
     result.reserve(wide.size());
@@ -171,12 +180,16 @@ std::u16string DecodeWord(const char* value, const WordParser::Word& w) {
     return result;
 }
 
-// A stretch of the decoded value: literal bytes, or the text of an encoded word.
+// A stretch of the decoded value: literal bytes, or a run of encoded words of one charset
+// separated only by white space, whose bytes are joined before they are converted (mailers
+// cut a long text between words wherever its bytes happen to fall, even inside a character
+// or a JIS escape).
 struct Piece {
     size_t begin = 0;
     size_t end = 0;
     bool word = false;
-    std::u16string text;
+    std::string_view charset;
+    std::string bytes;
 };
 
 }  // namespace
@@ -195,23 +208,33 @@ size_t DecodeHeaderText(const char* value, size_t n, char16_t* out) noexcept {
         while (i < len) {
             WordParser::Word w;
             if (value[i] == '=' && i + 1 < len && value[i + 1] == '?' && parser.Parse(i, w)) {
-                std::u16string text;
+                const std::string_view charset = WordCharset(value, w);
+                Piece* joined = nullptr;
+                if (afterWord && !pieces.empty() && pieces.back().word &&
+                    HasPrefixNoCase(pieces.back().charset, charset) &&
+                    pieces.back().charset.size() == charset.size()) {
+                    joined = &pieces.back();
+                }
+                std::string bytes;
                 bool decoded = true;
                 try {
-                    text = DecodeWord(value, w);
+                    AppendWordBytes(value, w, bytes);
+                    if (joined != nullptr) {
+                        joined->bytes += bytes;
+                    }
                 } catch (const std::bad_alloc&) {
                     decoded = false;  // the word stays literal text
                 }
                 if (decoded) {
-                    // Whitespace between two encoded words is dropped.
-                    if (!afterWord && runStart < i) {
-                        pieces.push_back(Piece{runStart, i, false, {}});
+                    if (joined != nullptr) {
+                        joined->end = w.end;
+                    } else {
+                        // Whitespace between two encoded words is dropped.
+                        if (!afterWord && runStart < i) {
+                            pieces.push_back(Piece{runStart, i, false, {}, {}});
+                        }
+                        pieces.push_back(Piece{i, w.end, true, charset, std::move(bytes)});
                     }
-                    // Never more characters than the word has bytes.
-                    if (text.size() > w.end - i) {
-                        text.resize(w.end - i);
-                    }
-                    pieces.push_back(Piece{i, w.end, true, std::move(text)});
                     i = w.end;
                     runStart = i;
                     afterWord = true;
@@ -230,12 +253,16 @@ size_t DecodeHeaderText(const char* value, size_t n, char16_t* out) noexcept {
         }
         // Whitespace after the last encoded word is dropped too.
         if (!afterWord && runStart < len) {
-            pieces.push_back(Piece{runStart, len, false, {}});
+            pieces.push_back(Piece{runStart, len, false, {}, {}});
         }
 
         for (Piece& p : pieces) {
-            const std::u16string text =
-                p.word ? std::move(p.text) : LiteralText(value + p.begin, p.end - p.begin, rawJis);
+            std::u16string text = p.word ? WordText(p.bytes, p.charset)
+                                         : LiteralText(value + p.begin, p.end - p.begin, rawJis);
+            // Never more characters than the words have bytes.
+            if (text.size() > p.end - p.begin) {
+                text.resize(p.end - p.begin);
+            }
             bool ended = false;
             for (char16_t c : text) {
                 if (c == 0 || written == len) {
@@ -264,12 +291,15 @@ bool DecodeBodyText(const char* bytes, size_t n, std::string_view contentType,
 
         std::u16string charset;
         bool haveCharset = false;
+        bool plainSegment = false;
         size_t p = 0;
         while (p < typeLen) {
             while (p < typeLen && (t[p] == ' ' || t[p] == '\t')) {
                 ++p;
             }
-            if (HasPrefixNoCase(std::string_view(t + p, typeLen - p), "charset")) {
+            const std::string_view segment(t + p, typeLen - p);
+            if (HasPrefixNoCase(segment, "charset") && !IsExtendedParameter(segment, "charset")) {
+                plainSegment = true;
                 p += 7;
                 while (p < typeLen && (t[p] == ' ' || t[p] == '\t')) {
                     ++p;
@@ -301,6 +331,14 @@ bool DecodeBodyText(const char* bytes, size_t n, std::string_view contentType,
                 break;
             }
             p = static_cast<size_t>(static_cast<const char*>(semi) - t) + 1;
+        }
+
+        // The extended form counts only where no plain "charset" segment stands.
+        std::string extended;
+        if (!plainSegment &&
+            ExtendedParameterValue(std::string_view(t, typeLen), "charset", extended)) {
+            AppendWideFromAnsi(extended.data(), extended.size(), charset);
+            haveCharset = true;
         }
 
         std::u16string wide;

@@ -18,9 +18,18 @@ TEST(GetParameterValue, TakesTheFirstSegmentBeginningWithTheName) {
         {"multipart/mixed; BOUNDARY = x ; y", "boundary", "x "},
         {"text/plain; charsetx=1", "charset", "x=1"},
         {"text/plain; name=\"a\"", "charset", nullptr},
+        // Extended values (RFC 2231): the plain form wins, quoted ";" is no segment.
+        {"multipart/signed; boundary*=\"us-ascii''a%20b\"", "boundary", "a b"},
+        {"m; boundary*1*=%63d; boundary*0*=us-ascii'en'ab; boundary*3=gh", "boundary", "abcd"},
+        {"m; boundary*=x; boundary=y", "boundary", "y"},
+        {"m; x=\"; boundary*=q\"; boundary*0=r; boundary*0=s", "boundary", "r"},
+        {"m; boundary*1=cd", "boundary", nullptr},
+        {"m; boundary*4294967296=x", "boundary", nullptr},
+        {"m; boundary*=''a%00b%4", "boundary", "a"},
+        {"m; boundary*=''a%4", "boundary", "a%4"},
     };
     for (const auto& c : cases) {
-        std::string_view out = "-";
+        std::string out = "-";
         const bool found = GetParameterValue(c.value, c.name, out);
         EXPECT_EQ(found ? std::string(out) : "(none)", c.expected ? c.expected : "(none)")
             << c.value;
@@ -71,11 +80,18 @@ TEST(CollectParts, WalksNestedPartsDepthFirst) {
          "--out_alt\r\nContent-Type: text/plain\r\n\r\nplain\r\n--out_alt--\r\nend\r\n\r\n"
          "--out\r\nContent-Type: image/png\r\n\r\nPNG\r\n--out--\r\n",
          "text/plain||plain\r\n|\nimage/png||PNG\r\n|\n"},
-        // A part without an empty line ends the walk, kept without a body.
-        {"part without a body", "--out\r\n\r\none\r\n--out\r\nContent-Type: text/b\r\n--out\r\n",
+        // A part whose header block runs to the end of the text ends the walk, kept without
+        // a body.
+        {"part without a body", "--out\r\n\r\none\r\n--out\r\nContent-Type: text/b\r\n",
          "||one\r\n|\ntext/b||-\n"},
-        {"nested multipart without a body",
-         "--out\r\nContent-Type: multipart/a; boundary=y\r\n--y\r\n", ""},
+        // Without the empty line the first line that cannot be a header starts the body:
+        // one without a colon, or JIS text whose pairs hold ":" bytes.
+        {"parts without their empty line",
+         "--out\r\nContent-Type: text/a\r\nHello\r\n"
+         "--out\r\nContent-Type: text/b\r\n\x1b$B$:\x1b(B: x\r\n--out--\r\n",
+         "text/a||Hello\r\n|\ntext/b||\x1b$B$:\x1b(B: x\r\n|\n"},
+        {"nested multipart without a body", "--out\r\nContent-Type: multipart/a; boundary=y\r\n",
+         ""},
         {"a bare LF starts no line", "x\n--out\r\n\r\nq\r\n", ""},
         {"rest of a boundary line is no header", "--outContent-Type: text/a\r\n\r\nq\r\n",
          "||q\r\n\n"},

@@ -134,11 +134,32 @@ TEST(DecodeHeaderText, DecodesLiteralTextAndEncodedWords) {
         {"bad word then good word", "=?x " + w, u"=?x つさ"},
         {"question at the end of text", "1+1=? " + w, u"1+1=? つさ"},
         {"raw ISO-2022-JP", "\x1b$B$D$5\x1b(B!", u"つさ!"},
+        {"raw old JIS", "Re: \x1b$@$D$5\x1b(J!", u"Re: つさ!"},
         // The words keep their own characters when raw JIS is converted.
         {"raw JIS with a word", "\x1b$B$D\x1b(B =?UTF-8?B?w6k=?=", u"つ é"},
         {"NUL ends the value", std::string("ab\0cd", 5), u"ab"},
         // From a real iPhone mail: テスト① with the NEC circled digit.
         {"vendor row in a word", "=?iso-2022-jp?B?GyRCJUYlOSVILSEbKEI=?=", u"テスト①"},
+    };
+    for (const TextCase& c : cases) {
+        EXPECT_EQ(Header(c.in), c.out) << c.what;
+    }
+}
+
+// Mailers cut a long text into words wherever its bytes fall, even inside a character:
+// words of one charset separated only by white space are converted as one byte string.
+TEST(DecodeHeaderText, JoinsAdjacentWordsOfOneCharset) {
+    // つさ cut inside the second character: "ESC $ B $ D $" and "5 ESC ( B".
+    const std::string head = "=?ISO-2022-JP?B?GyRCJEQk?=";
+    const std::string tail = "=?iso-2022-jp?q?5=1B(B?=";
+    const TextCase cases[] = {
+        {"same charset, B and Q", head + " " + tail, u"つさ"},
+        {"same charset, folded", head + "\r\n\t" + tail + " x", u"つさ x"},
+        {"UTF-8 cut inside a character", "=?UTF-8?B?4w==?= =?utf-8?B?gYI=?=", u"あ"},
+        {"different charsets", "=?UTF-8?B?w6k=?= =?ISO-8859-1?B?6Q==?=", u"éé"},
+        // Each half alone: the lone byte at the end is dropped, the "5" is ASCII.
+        {"separated by text", head + " x " + tail, u"つ x 5"},
+        {"bad word between", head + " =?bad word?= " + tail, u"つ =?bad word?= 5"},
     };
     for (const TextCase& c : cases) {
         EXPECT_EQ(Header(c.in), c.out) << c.what;
@@ -157,6 +178,8 @@ TEST(DecodeBodyText, TakesTheCharsetFromTheContentType) {
         {"text/plain; charset", "\xE3\x81\x82\xE3\x81\x84", u"縺ゅ＞"},
         {"text/plain; format=flowed; Charset = \"UTF-8\" ; delsp=yes", "\xE3\x81\x82", u"あ"},
         {"text/plain;\tcharset=utf-8 (comment)", "\xE3\x81\x82", u"あ"},
+        {"text/plain; charset*0*=''utf%2D; charset*1=8", "\xE3\x81\x82", u"あ"},
+        {"text/plain; charset*=us-ascii'en'utf-8; charset=shift_jis", "\x82\xA0", u"あ"},
         {"text/plain; charset=iso-2022-jp", std::string("a\0b", 3), u"a"},
         // A real au mail: symbols of NEC row 13 inside ISO-2022-JP.
         {"text/plain; charset=\"iso-2022-jp\"", "\x1b$B-!-\"-#-4-5->-@-A-V-_-`-b-j-k-p-t-|\x1b(B",
