@@ -11,14 +11,15 @@
 #   (default)      headless: the settings program sets the account, so no dialog is needed
 #   --interactive  on your display ($DISPLAY): the Inbox's windows, the account choice
 #                  dialog and a compose window for each reply
-#   --screenshots DIR  headless, with a PNG of each window a user meets saved in DIR
+#   --screenshots DIR  headless, with a PNG of each window a user meets saved in DIR, and
+#                  the settings program and account choice dialog on the VGA device (-vga)
 #   --repeat N     headless, and each reply is made N more times in the Inbox's process,
 #                  which prints the time per command (warm); the requests are not printed
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
 usage() {
-    sed -n '10,16p' "$0" >&2
+    sed -n '10,17p' "$0" >&2
     exit 2
 }
 [ $# -ge 1 ] || usage
