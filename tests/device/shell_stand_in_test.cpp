@@ -52,42 +52,6 @@ RECT BetweenTheBars() {
     return {0, screen.navigationBarHeight, screen.width, screen.height - screen.menuBarHeight};
 }
 
-INT_PTR CALLBACK PlainDialog(HWND, UINT message, WPARAM, LPARAM) {
-    return message == WM_INITDIALOG;
-}
-
-// "SHInitDialog" and "SHINITDLGINFO" (Windows CE 5.0): SHIDIF_SIZEDLGFULLSCREEN sizes the
-// dialog to the full screen whatever the input panel; nothing is said of its controls, and
-// they stay where the dialog manager put them. Without SHIDIM_FLAGS the flags are ignored.
-TEST(ShInitDialog, SizesTheDialogAsItsFlagsSayAndLeavesTheControls) {
-    const struct {
-        const char* what;
-        DWORD mask;
-        DWORD flags;
-        bool fullScreen;
-    } rows[] = {
-        {"full screen", SHIDIM_FLAGS, SHIDIF_SIZEDLGFULLSCREEN, true},
-        {"flags ignored without the mask", 0, SHIDIF_SIZEDLGFULLSCREEN, false},
-    };
-    const Bytes bytes = DialogWithWideButton(WS_POPUP | WS_CAPTION);
-    for (const auto& row : rows) {
-        HWND dialog = CreateDialogIndirectParamW(
-            GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(bytes.Get().data()),
-            nullptr, PlainDialog, 0);
-        ASSERT_NE(dialog, nullptr) << row.what;
-        const RECT before = WindowRect(dialog);
-        const RECT button = PlaceIn(dialog, kWide);
-        SHINITDLGINFO init = {row.mask, dialog, row.flags};
-        EXPECT_TRUE(SHInitDialog(&init)) << row.what;
-        const RECT after = WindowRect(dialog);
-        const RECT expected = row.fullScreen ? BetweenTheBars() : before;
-        EXPECT_TRUE(EqualRect(&after, &expected)) << row.what << ": " << Show(after);
-        const RECT buttonAfter = PlaceIn(dialog, kWide);
-        EXPECT_TRUE(EqualRect(&buttonAfter, &button)) << row.what << ": " << Show(buttonAfter);
-        DestroyWindow(dialog);
-    }
-}
-
 // "SHCreateMenuBar" (Windows CE 5.0): the bar is created at the bottom of the screen for the
 // window; "An application must resize its main window to accommodate the size of the menu
 // bar": the parent keeps its place, size and style.
@@ -160,7 +124,9 @@ int CALLBACK SheetCallback(HWND sheet, UINT message, LPARAM) {
 // "Property Sheets" (Windows Mobile 5.0): a sheet has the handheld's style (full screen,
 // no caption) only with PSH_MAXIMIZE and a callback that answers PSCB_GETVERSION with the
 // library's version (COMCTL32_VERSION); "PropSheetProc" (Windows CE 5.0): the answer is the
-// version the program asks for. The pages' controls stay where their template put them.
+// version the program asks for. "SHInitDialog", "SHINITDLGINFO" (Windows CE 5.0): a full-screen
+// page is sized to the screen; nothing is said of its controls, which stay where the dialog
+// manager put them.
 TEST(PropertySheet, TakesTheHandheldStyleOnlyWhenTheVersionAnswerAsksForIt) {
     const struct {
         const char* what;
