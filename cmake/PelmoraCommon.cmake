@@ -14,6 +14,12 @@ if(PELMORA_WIN32)
     else()
         file(WRITE ${PELMORA_WINE_ROOT}/arch "win32\n")
     endif()
+    # The VGA handheld (480 x 640 at 192 DPI) runs in a session of its own: the DPI is the
+    # prefix's.
+    set(PELMORA_WINE_VGA_ROOT ${CMAKE_BINARY_DIR}/wine-vga)
+    file(READ ${PELMORA_WINE_ROOT}/arch arch)
+    file(WRITE ${PELMORA_WINE_VGA_ROOT}/arch "${arch}")
+    file(WRITE ${PELMORA_WINE_VGA_ROOT}/dpi "192\n")
     set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh ${PELMORA_WINE_ROOT})
     # The emulated device's stand-in platform libraries (cemapi.dll, ...) are built into one
     # folder that wine-env.sh puts on Wine's search path, as the handheld's \Windows is.
@@ -90,4 +96,23 @@ if(PELMORA_WIN32)
              COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-session.sh stop ${PELMORA_WINE_ROOT})
     set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine_session TIMEOUT 300)
     set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine_session)
+    add_test(NAME wine_session_vga_start
+             COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-session.sh start ${PELMORA_WINE_VGA_ROOT})
+    add_test(NAME wine_session_vga_stop
+             COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-session.sh stop ${PELMORA_WINE_VGA_ROOT})
+    set_tests_properties(wine_session_vga_start PROPERTIES FIXTURES_SETUP wine_session_vga
+                                                           TIMEOUT 300)
+    set_tests_properties(wine_session_vga_stop PROPERTIES FIXTURES_CLEANUP wine_session_vga)
 endif()
+
+# Runs the Windows test program `target` once more, on the VGA handheld's session, with the
+# GoogleTest `filter`: pelmora_add_vga_test(NAME TARGET FILTER).
+function(pelmora_add_vga_test name target filter)
+    add_test(NAME ${name}
+             COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh ${PELMORA_WINE_VGA_ROOT}
+                     $<TARGET_FILE:${target}> --gtest_filter=${filter})
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300
+        ENVIRONMENT "GTEST_OUTPUT=xml:Z:${CMAKE_BINARY_DIR}/test-results/${name}.xml"
+        WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+        FIXTURES_REQUIRED wine_session_vga RESOURCE_LOCK pelmora_display)
+endfunction()

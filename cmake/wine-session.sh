@@ -26,6 +26,19 @@ make_prefix() {
                 >>"$root/wineboot.log" 2>&1
             "$WINESERVER" -w
         fi
+        # A device profile with another screen (the VGA handheld: 192 DPI) names its logical
+        # DPI in $root/dpi; the emulated device reads its screen from it.
+        if [ -f "$root/dpi" ]; then
+            dpi=$(printf '%08x' "$(cat "$root/dpi")")
+            if ! grep -q "\"LogPixels\"=dword:$dpi" "$WINEPREFIX/user.reg" 2>/dev/null; then
+                "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+                    /d "$(cat "$root/dpi")" /f >>"$root/wineboot.log" 2>&1
+                "$WINE" reg add \
+                    'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+                    /v LogPixels /t REG_DWORD /d "$(cat "$root/dpi")" /f >>"$root/wineboot.log" 2>&1
+                "$WINESERVER" -w
+            fi
+        fi
     ) 9>"$root/prefix.lock"
 }
 

@@ -95,7 +95,14 @@ bool BuildDialogControls(DialogTemplate& dialogTemplate, HINSTANCE instance, HWN
     if (bytes == nullptr) {
         return false;
     }
-    const size_t size = SizeofResource(instance, found);
+    return BuildDialogControlsFrom(static_cast<const uint8_t*>(bytes),
+                                   SizeofResource(instance, found), dialogTemplate, instance,
+                                   parent, controls, fonts);
+}
+
+bool BuildDialogControlsFrom(const uint8_t* bytes, size_t size, DialogTemplate& dialogTemplate,
+                             HINSTANCE instance, HWND parent, std::vector<ControlRecord>* controls,
+                             std::vector<GdiObject>& fonts) {
     // The copy keeps 64 zero bytes past the resource; the parse itself never reads beyond
     // `size`, so a truncated template cannot lead it into them or past them.
     std::vector<uint8_t> copy;

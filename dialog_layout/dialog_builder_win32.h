@@ -30,6 +30,11 @@ bool BuildDialogControls(DialogTemplate& dialogTemplate, HINSTANCE instance, HWN
                          int templateId, std::vector<ControlRecord>* controls,
                          std::vector<GdiObject>& fonts);
 
+// As BuildDialogControls, from the `size` bytes of a template already in memory.
+bool BuildDialogControlsFrom(const uint8_t* bytes, size_t size, DialogTemplate& dialogTemplate,
+                             HINSTANCE instance, HWND parent, std::vector<ControlRecord>* controls,
+                             std::vector<GdiObject>& fonts);
+
 // A dialog-unit pair in pixels for a template font on this screen.
 UnitPair DialogUnitsToPixels(const DualString& faceName, int pointSize, UnitPair units);
 

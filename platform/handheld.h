@@ -21,6 +21,16 @@ inline HBRUSH SystemWindowBackground() {
 #endif
 }
 
+// A program's full-screen top-level window, without caption or frame. The handheld's window
+// manager draws neither on WS_VISIBLE alone; the desktop's gives such an overlapped window a
+// caption and frame, so the desktop build asks for a pop-up, which both read alike.
+constexpr DWORD kHandheldTopLevelStyle = WS_VISIBLE;
+#if defined(_WIN32_WCE)
+constexpr DWORD kTopLevelStyle = kHandheldTopLevelStyle;
+#else
+constexpr DWORD kTopLevelStyle = kHandheldTopLevelStyle | WS_POPUP;
+#endif
+
 // A library's export by name, looked up as wide text as the handheld does (GetProcAddressW).
 // Null when the export is missing, or when the name is not plain ASCII (no export's is).
 FARPROC ExportAddress(HMODULE module, const wchar_t* name);

@@ -1,6 +1,6 @@
 /* The handheld's shell-helper calls (aygshell.dll) that the desktop headers do not carry.
    Written from the documented call shapes; the emulated device's own aygshell.dll
-   implements them for a 240 x 320 screen. */
+   implements them for a QVGA (240 x 320) or VGA (480 x 640) screen. */
 #ifndef PELMORA_DEVICE_AYGSHELL_H
 #define PELMORA_DEVICE_AYGSHELL_H
 

@@ -52,19 +52,23 @@ bool FrameWindow::Create(HINSTANCE instanceHandle, const DualString& className,
     instance = instanceHandle;
     // The first message binds the window handle, and OnCreate makes the menu bar.
     HWND created =
-        CreateWindowExW(0, W(className), W(title), WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
+        CreateWindowExW(0, W(className), W(title), kTopLevelStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                         CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
     if (created == nullptr) {
         return false;
     }
-    if (menuBar != nullptr) {
-        RECT own = {};
-        RECT bar = {};
+    // Placing the window is the program's work: the shell's work area (the screen below its
+    // navigation bar), shortened by the menu bar, which the shell puts at the screen's foot.
+    RECT own = {};
+    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &own, 0)) {
         GetWindowRect(window, &own);
-        GetWindowRect(menuBar, &bar);
-        MoveWindow(window, own.left, own.top, own.right - own.left,
-                   own.bottom - (bar.bottom - bar.top) - own.top, FALSE);
     }
+    if (menuBar != nullptr) {
+        RECT bar = {};
+        GetWindowRect(menuBar, &bar);
+        own.bottom -= bar.bottom - bar.top;
+    }
+    MoveWindow(window, own.left, own.top, own.right - own.left, own.bottom - own.top, FALSE);
     ShowWindow(window, showCommand);
     UpdateWindow(window);
     return true;

@@ -11,14 +11,15 @@
 #   (default)      headless: the settings program sets the account, so no dialog is needed
 #   --interactive  on your display ($DISPLAY): the Inbox's windows, the account choice
 #                  dialog and a compose window for each reply
-#   --screenshots DIR  headless, with a PNG of each window a user meets saved in DIR
+#   --screenshots DIR  headless, with a PNG of each window a user meets saved in DIR, and
+#                  the settings program and account choice dialog on the VGA device (-vga)
 #   --repeat N     headless, and each reply is made N more times in the Inbox's process,
 #                  which prints the time per command (warm); the requests are not printed
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
 usage() {
-    sed -n '10,16p' "$0" >&2
+    sed -n '10,17p' "$0" >&2
     exit 2
 }
 [ $# -ge 1 ] || usage
@@ -354,7 +355,41 @@ screen_run wait PelmoraDeviceScreen \
     tap $ok_x $ok_y sleep 300 tap $ok_x $ok_y wait-gone PelmoraDeviceScreen 5000 ||
     { echo "demo: the screenshot script did not finish" >&2; kill "$inbox_pid" 2>/dev/null || true; }
 wait "$inbox_pid" || true
+
+# --- The same program on the VGA handheld (480 x 640 at 192 DPI), a Wine session of its own
+# whose prefix has that DPI: the settings program's main page, each sheet page and the
+# account choice dialog, every size in the taps below doubled. ---
+vga="$win32/wine-vga"
+say "screenshots on the VGA device (480 x 640, 192 DPI, Wine prefix $vga) into $shots"
+"$session" start "$vga" >/dev/null
+trap '"$session" stop "$root"; "$session" stop "$vga"' EXIT
+vga_c="$vga/prefix/drive_c"
+"$session" connmgr "$vga" "$sample/connmgr.reg"
+mkdir -p "$vga_c/Program Files/Pelmora"
+cp "$dll" "$setting" "$install_dir/Pelmora.ini" "$vga_c/Program Files/Pelmora/"
+vga_run() { ( cd "$vga_c" && "$run" "$vga" "$@" ); }
+vga_run regsvr32 /s 'C:\Program Files\Pelmora\Pelmora.dll'
+vga_run 'C:\Program Files\Pelmora\PelmoraSetting.exe' >"$win32/demo/setting-vga.log" 2>&1 &
+setting_pid=$!
+vga_run "$screen" wait $main capture "$(shot settings-main-vga.png)" \
+    tap 360 614 wait-menu key down key return wait $sheet \
+    capture "$(shot sheet-reply-vga.png)" \
+    tap 90 570 wait-text $sheet 1004 元の文章を引用 capture "$(shot sheet-quote-vga.png)" \
+    tap 150 570 tap-control $sheet 1008 capture "$(shot sheet-signature-vga.png)" \
+    tap-control $sheet 2 wait-gone $sheet tap 120 614 wait-gone $main ||
+    { echo "demo: the VGA settings script did not finish" >&2; kill "$setting_pid" 2>/dev/null || true; }
+wait "$setting_pid" || true
+# The reply asks for the account (none is set): the choice dialog on the VGA screen.
+vga_run "$inbox" --profile "$wprofile" --view read --store "${messages[0]%% *}" \
+    --message "${first_message%% *}" --item アカウントを指定して返信 \
+    >"$win32/demo/inbox-vga.log" 2>&1 &
+inbox_pid=$!
+vga_run "$screen" wait アカウントの選択 capture "$(shot account-choice-vga.png)" \
+    double-tap 80 $((second_account_y * 2)) wait-gone アカウントの選択 ||
+    { echo "demo: the VGA choice dialog script did not finish" >&2; kill "$inbox_pid" 2>/dev/null || true; }
+wait "$inbox_pid" || true
 for f in settings-main settings-menu contacts-chooser sheet-reply sheet-quote sheet-signature \
-    inbox-list inbox-list-menu inbox-read inbox-read-menu account-choice; do
+    inbox-list inbox-list-menu inbox-read inbox-read-menu account-choice settings-main-vga \
+    sheet-reply-vga sheet-quote-vga sheet-signature-vga account-choice-vga; do
     [ -f "$shots/$f.png" ] && echo "  $shots/$f.png"
 done

@@ -23,10 +23,33 @@ bool g_classesRegistered = false;
 
 constexpr COLORREF kNavigationBarColour = RGB(0, 40, 120);
 constexpr COLORREF kNavigationTextColour = RGB(255, 255, 255);
-constexpr int kDoneButtonWidth = 36;
+constexpr int kDoneButtonWidth = 36;  // on QVGA; VGA doubles every size
+
+// The session's screen, read once: the DPI does not change while a program runs.
+const ScreenGeometry& Screen() {
+    static const ScreenGeometry screen = DeviceScreen();
+    return screen;
+}
 
 HWND OwnerOf(HWND bar) {
     return GetWindow(bar, GW_OWNER);
+}
+
+// The shell's bold bar font, 12 pixels high on QVGA and twice that on VGA.
+HFONT CreateSoftKeyFont() {
+    LOGFONTW logical = {};
+    logical.lfHeight = -12 * Screen().scale;
+    logical.lfWeight = FW_BOLD;
+    logical.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynW(logical.lfFaceName, L"ＭＳ Ｐゴシック", LF_FACESIZE);
+    return CreateFontIndirectW(&logical);
+}
+
+// The title of a window without a font of its own is drawn in the shell's bar font (one for
+// the process, as long as it runs).
+HFONT ShellTitleFont() {
+    static const HFONT font = CreateSoftKeyFont();
+    return font;
 }
 
 void PaintNavigationBar(HWND bar) {
@@ -48,11 +71,14 @@ void PaintNavigationBar(HWND bar) {
         GetWindowTextW(owner, title, static_cast<int>(sizeof title / sizeof title[0]));
     }
     HFONT font = reinterpret_cast<HFONT>(SendMessageW(bar, WM_GETFONT, 0, 0));
+    if (font == nullptr) {
+        font = ShellTitleFont();
+    }
     HGDIOBJ oldFont = font != nullptr ? SelectObject(dc, font) : nullptr;
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kNavigationTextColour);
     rc.left += 6;
-    rc.right -= kDoneButtonWidth + 4;
+    rc.right -= (kDoneButtonWidth + 4) * Screen().scale;
     DrawTextW(dc, title, -1, &rc, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS);
     if (oldFont != nullptr) {
         SelectObject(dc, oldFont);
@@ -119,7 +145,7 @@ void PressSoftKey(HWND bar, SoftKeyBar& keys, size_t index) {
         }
         RECT key;
         GetWindowRect(keys.keys[index], &key);
-        const bool right = key.left >= kScreenWidth / 2;
+        const bool right = key.left >= Screen().width / 2;
         command = static_cast<UINT>(TrackPopupMenuEx(
             popup, TPM_RETURNCMD | TPM_BOTTOMALIGN | (right ? TPM_RIGHTALIGN : TPM_LEFTALIGN),
             right ? key.right : key.left, key.top, bar, nullptr));
@@ -196,18 +222,20 @@ void UnregisterBarClasses() {
 // Owned popups go away with their owner, so the bars need no cleanup of their own.
 HWND CreateBar(const wchar_t* cls, HWND owner, int top, int height) {
     return CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, cls, L"",
-                           WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, top, kScreenWidth, height,
+                           WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, top, Screen().width, height,
                            owner, nullptr, g_module, nullptr);
 }
 
 bool AddNavigationBar(HWND dialog) {
-    HWND bar = CreateBar(kNavigationBarClass, dialog, 0, kNavigationBarHeight);
+    const ScreenGeometry& screen = Screen();
+    const int doneWidth = kDoneButtonWidth * screen.scale;
+    HWND bar = CreateBar(kNavigationBarClass, dialog, 0, screen.navigationBarHeight);
     if (bar == nullptr) {
         return false;
     }
     HWND done = CreateWindowExW(
-        0, L"BUTTON", L"ok", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
-        kScreenWidth - kDoneButtonWidth - 2, 2, kDoneButtonWidth, kNavigationBarHeight - 4, bar,
+        0, L"BUTTON", L"ok", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, screen.width - doneWidth - 2, 2,
+        doneWidth, screen.navigationBarHeight - 4, bar,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), g_module, nullptr);
     if (done == nullptr) {
         DestroyWindow(bar);
@@ -238,47 +266,13 @@ bool AddDialogBars(HWND dialog, DWORD flags) {
     }
     return RegisterBarClasses() && ((flags & SHIDIF_DONEBUTTON) == 0 || AddNavigationBar(dialog)) &&
            ((flags & SHIDIF_EMPTYMENU) == 0 ||
-            CreateBar(kMenuBarClass, dialog, kScreenHeight - kMenuBarHeight, kMenuBarHeight) !=
-                nullptr);
-}
-
-// The handheld's dialog units make a page template as wide as the screen; the desktop font
-// behind them here is a little wider, so a page's controls are drawn together across to fit.
-BOOL CALLBACK CollectControl(HWND control, LPARAM param) {
-    reinterpret_cast<std::vector<HWND>*>(param)->push_back(control);
-    return TRUE;
-}
-
-void FitControlsToWidth(HWND page, int width) {
-    std::vector<HWND> controls;
-    EnumChildWindows(page, CollectControl, reinterpret_cast<LPARAM>(&controls));
-    std::vector<RECT> places(controls.size());
-    int right = 0;
-    for (size_t i = 0; i < controls.size(); ++i) {
-        if (GetParent(controls[i]) != page) {
-            continue;  // a control's own parts move with it
-        }
-        GetWindowRect(controls[i], &places[i]);
-        MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&places[i]), 2);
-        right = places[i].right > right ? places[i].right : right;
-    }
-    const int room = width - 4;
-    if (right <= room) {
-        return;
-    }
-    for (size_t i = 0; i < controls.size(); ++i) {
-        if (GetParent(controls[i]) != page) {
-            continue;
-        }
-        const RECT& rc = places[i];
-        const int left = MulDiv(rc.left, room, right);
-        SetWindowPos(controls[i], nullptr, left, rc.top, MulDiv(rc.right, room, right) - left,
-                     rc.bottom - rc.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+            CreateBar(kMenuBarClass, dialog, Screen().height - Screen().menuBarHeight,
+                      Screen().menuBarHeight) != nullptr);
 }
 
 // A page of a property sheet: the bars go to the sheet, once for all its pages, and the page
-// fills the sheet's page area above the tabs.
+// fills the sheet's page area above the tabs. Its controls stay where its template put them:
+// the shell never moves a dialog's controls.
 const wchar_t kSheetBarsProperty[] = L"DeviceSheetBars";
 
 BOOL InitSheetPage(HWND page, DWORD flags) {
@@ -299,18 +293,8 @@ BOOL InitSheetPage(HWND page, DWORD flags) {
         SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
         SetWindowPos(page, nullptr, area.left, area.top, area.right - area.left,
                      area.bottom - area.top, SWP_NOZORDER | SWP_NOACTIVATE);
-        FitControlsToWidth(page, area.right - area.left);
     }
     return TRUE;
-}
-
-HFONT CreateSoftKeyFont() {
-    LOGFONTW logical = {};
-    logical.lfHeight = -12;
-    logical.lfWeight = FW_BOLD;
-    logical.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynW(logical.lfFaceName, L"ＭＳ Ｐゴシック", LF_FACESIZE);
-    return CreateFontIndirectW(&logical);
 }
 
 // Reads the bar's buttons and menu from `instance` and puts one soft key per button on
@@ -336,12 +320,12 @@ bool AddSoftKeys(HWND bar, HINSTANCE instance, UINT resourceId) {
         const MenuBarButton& button = keys->resource.buttons[i];
         wchar_t label[64] = {};
         LoadStringW(instance, button.stringId, label, 64);
-        const int left = kScreenWidth * i / count;
-        const int right = kScreenWidth * (i + 1) / count;
+        const int left = Screen().width * i / count;
+        const int right = Screen().width * (i + 1) / count;
         const DWORD state = (button.state & TBSTATE_ENABLED) != 0 ? 0 : WS_DISABLED;
         HWND key = CreateWindowExW(
             0, L"BUTTON", label, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_FLAT | state, left + 1,
-            1, right - left - 2, kMenuBarHeight - 2, bar, nullptr, g_module, nullptr);
+            1, right - left - 2, Screen().menuBarHeight - 2, bar, nullptr, g_module, nullptr);
         if (key == nullptr) {
             return false;
         }
@@ -367,7 +351,9 @@ BOOL WINAPI SHCreateMenuBar(PSHMENUBARINFO pmbi) {
         return FALSE;
     }
     HWND parent = pmbi->hwndParent;
-    HWND bar = CreateBar(kMenuBarClass, parent, kScreenHeight - kMenuBarHeight, kMenuBarHeight);
+    const ScreenGeometry& screen = Screen();
+    HWND bar = CreateBar(kMenuBarClass, parent, screen.height - screen.menuBarHeight,
+                         screen.menuBarHeight);
     if (bar == nullptr) {
         return FALSE;
     }
@@ -376,17 +362,12 @@ BOOL WINAPI SHCreateMenuBar(PSHMENUBARINFO pmbi) {
         DestroyWindow(bar);
         return FALSE;
     }
-    // A top-level window with a menu bar is the shell's full-screen program window: it takes
-    // the screen below the navigation bar, which shows its title; its owner sizes it above
-    // the menu bar.
-    if ((GetWindowLongPtrW(parent, GWL_STYLE) & WS_CHILD) == 0) {
-        DropDesktopCaption(parent);
-        SetWindowPos(parent, nullptr, 0, kNavigationBarHeight, kScreenWidth,
-                     kScreenHeight - kNavigationBarHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-        if (CreateBar(kNavigationBarClass, parent, 0, kNavigationBarHeight) == nullptr) {
-            DestroyWindow(bar);
-            return FALSE;
-        }
+    // The bar only: placing and sizing its window above the bar is the program's work. A
+    // top-level program window gets the shell's navigation bar, which shows its title.
+    if ((GetWindowLongPtrW(parent, GWL_STYLE) & WS_CHILD) == 0 &&
+        CreateBar(kNavigationBarClass, parent, 0, screen.navigationBarHeight) == nullptr) {
+        DestroyWindow(bar);
+        return FALSE;
     }
     pmbi->hwndMB = bar;
     return TRUE;
@@ -451,9 +432,10 @@ BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi) {
         DropDesktopCaption(dialog);
         // The emulated device has no input panel, so where it stands does not matter; the
         // menu bar's room is kept whether or not this dialog has one, as on the handheld.
-        const int top = kNavigationBarHeight;
-        const int bottom = kScreenHeight - kMenuBarHeight;
-        SetWindowPos(dialog, nullptr, 0, top, kScreenWidth, bottom - top,
+        const ScreenGeometry& screen = Screen();
+        const int top = screen.navigationBarHeight;
+        const int bottom = screen.height - screen.menuBarHeight;
+        SetWindowPos(dialog, nullptr, 0, top, screen.width, bottom - top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
     // SHIDIF_SIPDOWN: there is no input panel to lower.
@@ -466,6 +448,11 @@ BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         g_module = module;
         DisableThreadLibraryCalls(module);
+        // The shell's work area: the screen below its navigation bar. The desktop's covers
+        // its whole display, of which the handheld's screen is the top left corner.
+        const ScreenGeometry& screen = Screen();
+        RECT work = {0, screen.navigationBarHeight, screen.width, screen.height};
+        SystemParametersInfoW(SPI_SETWORKAREA, 0, &work, 0);
     } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
         // Unloaded by FreeLibrary: a later load must not find classes with stale procedures.
         UnregisterBarClasses();

@@ -1,8 +1,12 @@
-// The emulated device's property sheet. The desktop library does the work; a sheet that asks
-// to be maximised gets the handheld's look: it fills the screen between the navigation bar
-// and the menu bar (which its pages' SHInitDialog puts up), without caption or frame, with
-// the tabs along the bottom and no buttons of its own (its OK is on the navigation bar). The
-// desktop library reads the maximise bit as an old-style wizard, so it never sees it.
+// The emulated device's property sheet. The desktop library does the work; a sheet gets the
+// handheld's look only when it asks to be maximised and its callback answers the version
+// query with this library's version ("Property Sheets", Windows Mobile 5 documentation:
+// PSH_MAXIMIZE, and COMCTL32_VERSION returned for PSCB_GETVERSION). It then fills the screen
+// between the navigation bar and the menu bar (which its pages' SHInitDialog puts up),
+// without caption or frame, with the tabs along the bottom and no buttons of its own (its OK
+// is on the navigation bar). Any other sheet keeps the old look: caption, tabs on top and its
+// own buttons. The desktop library reads the maximise bit as an old-style wizard, so it never
+// sees it.
 // The profile's faults file can make a page's creation fail; such a failure and every page
 // the program destroys itself go to the profile's journal.
 #include <windows.h>
@@ -18,6 +22,11 @@
 namespace {
 
 using namespace pelmora::device;
+
+// The version this library answers to: the one the settings program is written for. Public
+// pages name the constant (COMCTL32_VERSION) without its value; an older answer, or none,
+// keeps the old look.
+constexpr int kLibraryVersion = 526;
 
 template <typename F>
 F Desktop(const char* name) {
@@ -38,8 +47,9 @@ void LayOutMaximised(HWND sheet) {
         sheet, GWL_EXSTYLE,
         GetWindowLongPtrW(sheet, GWL_EXSTYLE) &
             ~static_cast<LONG_PTR>(WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTEXTHELP));
-    const int height = kScreenHeight - kNavigationBarHeight - kMenuBarHeight;
-    SetWindowPos(sheet, nullptr, 0, kNavigationBarHeight, kScreenWidth, height,
+    const ScreenGeometry screen = DeviceScreen();
+    const int height = screen.height - screen.navigationBarHeight - screen.menuBarHeight;
+    SetWindowPos(sheet, nullptr, 0, screen.navigationBarHeight, screen.width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     const int buttons[] = {IDOK, IDCANCEL, IDHELP, 0x3021 /* Apply */};
     for (int id : buttons) {
@@ -49,7 +59,7 @@ void LayOutMaximised(HWND sheet) {
     }
     if (HWND tabs = FindWindowExW(sheet, nullptr, WC_TABCONTROLW, nullptr)) {
         SetWindowLongPtrW(tabs, GWL_STYLE, GetWindowLongPtrW(tabs, GWL_STYLE) | TCS_BOTTOM);
-        SetWindowPos(tabs, nullptr, 0, 0, kScreenWidth, height, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(tabs, nullptr, 0, 0, screen.width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 
@@ -102,18 +112,18 @@ INT_PTR WINAPI DevicePropertySheetW(LPCPROPSHEETHEADERW header) {
     if (run == nullptr || header == nullptr || header->dwSize < PROPSHEETHEADERW_V1_SIZE) {
         return -1;
     }
-    if ((header->dwFlags & PSH_MAXIMIZE) == 0) {
-        return run(header);
-    }
     PROPSHEETHEADERW desktop = {};
     CopyMemory(&desktop, header, header->dwSize < sizeof desktop ? header->dwSize : sizeof desktop);
     desktop.dwSize = header->dwSize < sizeof desktop ? header->dwSize : sizeof desktop;
     desktop.dwFlags &= ~static_cast<DWORD>(PSH_MAXIMIZE);
-    g_programCallback = (desktop.dwFlags & PSH_USECALLBACK) != 0 ? desktop.pfnCallback : nullptr;
-    if (g_programCallback != nullptr) {
-        // The handheld's library asks the program's version first.
-        g_programCallback(nullptr, PSCB_GETVERSION, 0);
+    const PFNPROPSHEETCALLBACK callback =
+        (desktop.dwFlags & PSH_USECALLBACK) != 0 ? desktop.pfnCallback : nullptr;
+    // The handheld's library asks the program's version first.
+    const int version = callback != nullptr ? callback(nullptr, PSCB_GETVERSION, 0) : 0;
+    if ((header->dwFlags & PSH_MAXIMIZE) == 0 || version < kLibraryVersion) {
+        return run(&desktop);
     }
+    g_programCallback = callback;
     desktop.dwFlags |= PSH_USECALLBACK;
     desktop.pfnCallback = MaximisedSheetCallback;
     const INT_PTR result = run(&desktop);

@@ -7,7 +7,8 @@
 //   wait NAME [MS]        until a visible window of that class or title exists
 //   wait-menu [MS]        until a popup menu is shown
 //   wait-gone NAME [MS]   until no visible window of that class or title exists
-//   capture FILE.png [X Y W H]   the screen (default: the 240 x 320 handheld screen)
+//   capture FILE.png [X Y W H]   the screen (default: the handheld's whole screen, QVGA
+//                         or VGA as the session's DPI says)
 //   tap X Y | double-tap X Y     a tap (two) with the stylus
 //   hold X Y              a tap and hold until a popup menu shows (at most 3 s)
 //   tap-control NAME ID   a tap in the middle of the shown control ID of that window (its
@@ -223,7 +224,8 @@ private:
         }
         if (command == L"capture") {
             const std::wstring path = Text();
-            RECT area = {0, 0, kScreenWidth, kScreenHeight};
+            const ScreenGeometry screen = DeviceScreen();
+            RECT area = {0, 0, screen.width, screen.height};
             if (NextIsNumber()) {
                 area.left = Number();
                 area.top = Number();

@@ -1,60 +1,14 @@
 // Dialog template parsing and the dialog-unit arithmetic, on both builds.
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "dialog_layout/dialog_template.h"
+#include "tests/dialog_layout/template_bytes.h"
 
 namespace pelmora {
 namespace {
-
-// Template bytes as the resource compiler lays them out.
-class Bytes {
-public:
-    Bytes& Word(uint16_t w) {
-        b_.push_back(static_cast<uint8_t>(w & 0xFF));
-        b_.push_back(static_cast<uint8_t>(w >> 8));
-        return *this;
-    }
-    Bytes& Words(std::initializer_list<uint16_t> words) {
-        for (uint16_t w : words) {
-            Word(w);
-        }
-        return *this;
-    }
-    Bytes& Dword(uint32_t d) { return Word(d & 0xFFFF).Word(d >> 16); }
-    Bytes& Text(const std::u16string& s) {
-        for (char16_t c : s) {
-            Word(c);
-        }
-        return Word(0);
-    }
-    Bytes& Align() {
-        while (b_.size() % 4 != 0) {
-            b_.push_back(0);
-        }
-        return *this;
-    }
-    // Style, extended style, then x, y, cx, cy and id of one item.
-    Bytes& Item(uint32_t style, std::initializer_list<uint16_t> placeAndId) {
-        return Align().Dword(style).Dword(0).Words(placeAndId);
-    }
-    const std::vector<uint8_t>& Get() const { return b_; }
-    size_t Size() const { return b_.size(); }
-
-private:
-    std::vector<uint8_t> b_;
-};
-
-// A header with a font: `count` items, no menu, the standard class, a title.
-Bytes Header(uint16_t count, const std::u16string& face = u"ＭＳ Ｐゴシック") {
-    Bytes b;
-    b.Dword(0x80C80040).Dword(0).Words({count, 0, 0, 186, 142, 0, 0});
-    b.Text(u"Pelmora設定").Word(8).Text(face);
-    return b;
-}
 
 // Item ends (offsets just past each item) of a well-formed two-item template.
 Bytes TwoItems(std::vector<size_t>& ends) {
@@ -93,6 +47,30 @@ TEST(DialogTemplate, ReadsHeaderAndItems) {
     EXPECT_EQ(named.className, u"Custom");
     EXPECT_EQ(named.classOrdinal, 0);
     EXPECT_EQ(named.creationData, std::vector<uint8_t>({6, 0, 0xCD, 0xAB, 0x34, 0x12}));
+
+    // Creation data of odd lengths: the next item still starts at its multiple of 4.
+    const struct {
+        uint16_t size;
+        std::vector<uint8_t> tail;  // the bytes after the size word
+        std::vector<uint8_t> kept;
+    } odd[] = {
+        {3, {0x7F}, {3, 0, 0x7F}},  // one byte of data
+        {1, {}, {}},                // a size too small for its own word: no data
+    };
+    for (const auto& c : odd) {
+        Bytes two = Header(2, u"A");
+        two.Item(0x50000000, {0, 0, 1, 1, 1}).Word(0xFFFF).Word(0x82).Text(u"x").Word(c.size);
+        for (uint8_t byte : c.tail) {
+            two.Byte(byte);
+        }
+        two.Item(0x50000000, {2, 3, 4, 5, 2}).Word(0xFFFF).Word(0x80).Text(u"y").Word(0);
+        DialogTemplate parsed;
+        ASSERT_TRUE(ParseDialogTemplate(two.Get().data(), two.Size(), parsed)) << c.size;
+        ASSERT_EQ(parsed.items.size(), 2u) << c.size;
+        EXPECT_EQ(parsed.items[0].creationData, c.kept) << c.size;
+        EXPECT_EQ(parsed.items[1].id, 2) << c.size;
+        EXPECT_EQ(parsed.items[1].title, u"y") << c.size;
+    }
 
     // Menu and class in their other forms, no font, no items.
     Bytes other;
@@ -145,6 +123,9 @@ TEST(DialogUnits, ScaleWithTheTemplateFont) {
     const DialogBaseUnits base = BaseUnitsFromMetrics(312, 12, 1);
     EXPECT_EQ(base.horizontal, 6);
     EXPECT_EQ(base.vertical, 13);
+    // The average letter width is rounded, not truncated: 300 / 52 is 5.77.
+    EXPECT_EQ(BaseUnitsFromMetrics(300, 12, 1).horizontal, 6);
+    EXPECT_EQ(BaseUnitsFromMetrics(285, 12, 1).horizontal, 5);
     const struct {
         UnitPair units;
         UnitPair pixels;
