@@ -14,6 +14,7 @@
 namespace pelmora {
 namespace {
 
+using testing_support::FilesIn;
 using testing_support::ScratchDir;
 using testing_support::WriteBytes;
 
@@ -50,17 +51,6 @@ std::string Read(const std::u16string& path) {
     const BOOL ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr);
     CloseHandle(file);
     return ok ? std::string(buffer, got) : "<unreadable>";
-}
-
-int FilesIn(const ScratchDir& dir) {
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW(W((dir.Folder() + u"\\*.*").c_str()), &fd);
-    int files = 0;
-    for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileW(h, &fd)) {
-        files += !(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-    }
-    FindClose(h);
-    return files;
 }
 
 // Runs this program again to replace `path` with "new", failing the steps in `failing` and
@@ -149,7 +139,7 @@ TEST(FileReplace, StoppedAtAnyStepTheOldContentStaysReadable) {
             // The next replace goes through and leaves the file alone in its folder.
             EXPECT_TRUE(Replace(file, "next"));
             EXPECT_EQ(Read(file), "next");
-            EXPECT_EQ(FilesIn(dir), 1);
+            EXPECT_EQ(FilesIn(dir.Folder()), 1);
         }
     }
 
@@ -164,7 +154,7 @@ TEST(FileReplace, StoppedAtAnyStepTheOldContentStaysReadable) {
     EXPECT_EQ(Read(file), "old");
     EXPECT_TRUE(RemoveReplacedFile(W(file.c_str())));
     EXPECT_EQ(Read(file), "<none>");
-    EXPECT_EQ(FilesIn(dir), 0);
+    EXPECT_EQ(FilesIn(dir.Folder()), 0);
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "settings/ini_file.h"
 #include "tests/support/test_files.h"
 
@@ -96,12 +94,7 @@ TEST_F(IniFileTest, FailedWriteKeepsTheOldFile) {
         std::string now;
         ASSERT_TRUE(ReadBytes(path_, now));
         EXPECT_EQ(now, old) << failAt;
-        // ... and leaves nothing beside it.
-        int files = 0;
-        for (const auto& entry : std::filesystem::directory_iterator(dir_.Folder())) {
-            files += entry.is_regular_file();
-        }
-        EXPECT_EQ(files, 1) << failAt;
+        EXPECT_EQ(testing_support::FilesIn(dir_.Folder()), 1) << failAt;  // nothing beside it
     }
 }
 

@@ -160,14 +160,7 @@ TEST(SettingsSharing, AFileHeldByAnotherProgramIsLeftAsItIs) {
         std::string now;
         EXPECT_TRUE(ReadBytes(file, now));
         EXPECT_EQ(now, row.saves ? saved : before);
-        WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW(W((dir.Folder() + u"\\*.*").c_str()), &fd);
-        int files = 0;
-        for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileW(h, &fd)) {
-            files += !(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-        }
-        FindClose(h);
-        EXPECT_EQ(files, 1);
+        EXPECT_EQ(testing_support::FilesIn(dir.Folder()), 1);
     }
 
     // A save stopped after it set the old file aside and before the new one was in: the
