@@ -1,6 +1,7 @@
 #include "connections/routing_recovery_win32.h"
 
 #include "connections/connection_manager_win32.h"
+#include "platform/file_replace_win32.h"
 #include "platform/wide.h"
 #include "settings/ini_file.h"
 
@@ -28,12 +29,9 @@ bool SnapshotFile::Save(const std::string& text) {
     return !path_.Empty() && ReplaceIniFile(path_.c_str(), {text});
 }
 
+// The copy an interrupted save kept goes too: a reader would take it once the file is gone.
 bool SnapshotFile::Remove() {
-    if (path_.Empty() || DeleteFileW(W(path_))) {
-        return true;
-    }
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    return path_.Empty() || RemoveReplacedFile(W(path_));
 }
 
 bool RecoverPendingRouting(const DualString& settingsPath) {

@@ -22,7 +22,7 @@ bool SettingsWindow::Create(HINSTANCE module, const DualString& className, const
         // A send/receive that was cut short may have left the routing switched: the
         // program's start puts it back.
         RecoverPendingRouting(path);
-        record.LoadSettings(path.c_str());
+        LoadOrKeep(path);
     }
     // After a failed load the page shows the defaults.
     CopyRecordToPage(window, record);
@@ -30,6 +30,18 @@ bool SettingsWindow::Create(HINSTANCE module, const DualString& className, const
     // with its page.
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     return true;
+}
+
+// A file that holds settings but cannot be read now (the extension reading it, say) is
+// tried again for a moment; failing that, it is kept: "OK" never saves over it.
+void SettingsWindow::LoadOrKeep(const DualString& path) {
+    for (int attempt = 1;; ++attempt) {
+        record.LoadSettings(path.c_str(), &keepFile_);
+        if (!keepFile_ || attempt >= kLoadAttempts) {
+            return;
+        }
+        Sleep(kLoadWaitMs);
+    }
 }
 
 LRESULT SettingsWindow::OnCommand(WPARAM wParam, LPARAM) {
@@ -53,12 +65,13 @@ LRESULT SettingsWindow::OnCommand(WPARAM wParam, LPARAM) {
     return 0;
 }
 
-// A failed save keeps the window open, so the user's choices are not lost, and says so once.
+// A failed save keeps the window open, so the user's choices are not lost, and says so once;
+// so does a file that could not be read at start, which is left as it is.
 void SettingsWindow::SaveAndClose() {
     DualString path;
     if (ProgramSettingsPath(instance, path)) {
         CopyPageToRecord(window, record);
-        if (!record.SaveSettings(path.c_str())) {
+        if (keepFile_ || !record.SaveSettings(path.c_str())) {
             DualString message;
             DualString caption;
             LoadResourceString(instance, IDS_SAVE_FAILED, message);

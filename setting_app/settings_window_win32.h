@@ -19,7 +19,14 @@ public:
     SettingsRecord record;
 
 private:
+    static constexpr int kLoadAttempts = 10;
+    static constexpr DWORD kLoadWaitMs = 20;
+
+    void LoadOrKeep(const DualString& path);
     void SaveAndClose();
+
+    // The settings file holds settings that could not be read: it is never saved over.
+    bool keepFile_ = false;
 
     // The page controls' fonts; released with this object, after the window and its
     // controls are gone.

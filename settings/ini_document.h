@@ -24,12 +24,14 @@ public:
     // cleared). False when an argument is null or the file cannot be opened for read and
     // write access, is empty or 4 GiB or more, or cannot be held in memory (the document
     // is then unchanged); true otherwise, also when the section is not the file's first
-    // line.
-    bool ReadIni(const char16_t* section, const char16_t* path) noexcept;
+    // line. `unreadable`, when given, tells whether the file holds content that could not
+    // be had (any failure but a missing or empty file).
+    bool ReadIni(const char16_t* section, const char16_t* path,
+                 bool* unreadable = nullptr) noexcept;
 
     // Replaces the file at `path` with the section header and all entries. The new text
-    // goes to a temporary file in the same folder that replaces the old file only once
-    // everything was written, so a failure leaves the old file as it was.
+    // goes to a file of its own in the same folder that replaces the old file only once
+    // everything was written and flushed, so a failure leaves the old content readable.
     bool WriteIni(const char16_t* section, const char16_t* path) const noexcept;
 
     // False, with the output or the document unchanged, when there is no such key, an

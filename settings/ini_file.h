@@ -7,15 +7,17 @@
 
 namespace pelmora {
 
-enum class IniReadResult { kOpened, kUnavailable };
+// kMissing: no file, or an empty one (nothing in it to keep). kUnavailable: a file with
+// content that could not be opened (held by another program, read-only) or held in memory.
+// kReadFailed: opened, but its bytes could not be read.
+enum class IniReadResult { kOpened, kMissing, kUnavailable, kReadFailed };
 
 // Reads the whole file, opened for read and write access and shared for reading only (so
-// that a writer in progress makes the read fail). kUnavailable: missing, not openable,
-// empty, too large or out of memory. A failing read of an opened file gives kOpened with
-// no bytes.
+// that a writer in progress makes the read fail). On Windows a copy that an interrupted
+// replace kept is read when the file itself is not found.
 IniReadResult ReadIniFileBytes(const char16_t* path, std::string& bytes);
 
-// Writes the pieces to a temporary file next to `path`, then replaces `path` with it.
+// Replaces `path` with the pieces so that any failure leaves the old content readable.
 bool ReplaceIniFile(const char16_t* path, const std::vector<std::string>& pieces);
 
 // Test seam: the low-level write used for each piece. Returns false to fail the write.

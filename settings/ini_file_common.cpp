@@ -6,17 +6,29 @@
 
 namespace pelmora {
 
-bool IniDocument::ReadIni(const char16_t* section, const char16_t* path) noexcept {
+bool IniDocument::ReadIni(const char16_t* section, const char16_t* path,
+                          bool* unreadable) noexcept {
     if (section == nullptr || path == nullptr) {
         return false;
     }
     try {
         std::string bytes;
-        if (ReadIniFileBytes(path, bytes) != IniReadResult::kOpened) {
+        const IniReadResult result = ReadIniFileBytes(path, bytes);
+        if (unreadable != nullptr) {
+            *unreadable =
+                result == IniReadResult::kUnavailable || result == IniReadResult::kReadFailed;
+        }
+        if (result == IniReadResult::kReadFailed) {
+            return true;  // an opened file whose bytes could not be read holds no entries
+        }
+        if (result != IniReadResult::kOpened) {
             return false;
         }
         return ParseIniText(IniTextFromBytes(bytes), section);
     } catch (const std::bad_alloc&) {
+        if (unreadable != nullptr) {
+            *unreadable = true;
+        }
         return false;  // before any entry was added
     }
 }

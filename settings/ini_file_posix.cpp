@@ -1,4 +1,5 @@
 // Native file access for the settings file (the command-line tools and tests).
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,11 +55,17 @@ void SetIniWriteHookForTesting(IniWriteHook hook) {
 IniReadResult ReadIniFileBytes(const char16_t* path, std::string& bytes) {
     // Read and write access, as on the device: a read-only file counts as unavailable.
     Fd fd(open(Utf8FromWide(path).c_str(), O_RDWR));
+    if (fd.get() < 0 && (errno == ENOENT || errno == ENOTDIR)) {
+        return IniReadResult::kMissing;
+    }
     struct stat st;
     // The permission bits stand in for the read-only attribute, also for root.
-    if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || (st.st_mode & 0222) == 0 || st.st_size == 0 ||
+    if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || (st.st_mode & 0222) == 0 ||
         static_cast<unsigned long long>(st.st_size) >= (1ULL << 32)) {
         return IniReadResult::kUnavailable;
+    }
+    if (st.st_size == 0) {
+        return IniReadResult::kMissing;
     }
     try {
         bytes.assign(static_cast<size_t>(st.st_size), '\0');
@@ -70,7 +77,7 @@ IniReadResult ReadIniFileBytes(const char16_t* path, std::string& bytes) {
         const ssize_t n = read(fd.get(), &bytes[got], bytes.size() - got);
         if (n < 0) {
             bytes.clear();
-            return IniReadResult::kOpened;
+            return IniReadResult::kReadFailed;
         }
         if (n == 0) {
             break;

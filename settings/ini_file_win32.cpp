@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "platform/file_replace_win32.h"
 #include "platform/owners.h"
 #include "platform/wide.h"
 
@@ -11,10 +12,6 @@ namespace pelmora {
 namespace {
 
 IniWriteHook g_writeHook = nullptr;
-
-// A replace that meets a reader holding the file open is tried again for this long.
-constexpr int kReplaceAttempts = 10;
-constexpr DWORD kReplaceWaitMs = 20;
 
 bool WritePiece(HANDLE file, const std::string& piece) {
     if (g_writeHook != nullptr && !g_writeHook(piece)) {
@@ -25,16 +22,14 @@ bool WritePiece(HANDLE file, const std::string& piece) {
            written == piece.size();
 }
 
-std::wstring FolderOf(const wchar_t* path) {
-    std::wstring p(path);
-    const size_t slash = p.find_last_of(L"\\/");
-    if (slash == std::wstring::npos) {
-        return L".";
+// Each piece is its own write, as the file format's writer makes them.
+bool WritePieces(HANDLE file, void* context) {
+    for (const std::string& piece : *static_cast<const std::vector<std::string>*>(context)) {
+        if (!WritePiece(file, piece)) {
+            return false;
+        }
     }
-    if (slash == 0) {
-        return p.substr(0, 1);
-    }
-    return p.substr(0, slash);
+    return true;
 }
 
 }  // namespace
@@ -44,15 +39,23 @@ void SetIniWriteHookForTesting(IniWriteHook hook) {
 }
 
 IniReadResult ReadIniFileBytes(const char16_t* path, std::string& bytes) {
-    FileHandle file(CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(OpenReplacedFile(W(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ));
     if (!file) {
-        return IniReadResult::kUnavailable;
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                   ? IniReadResult::kMissing
+                   : IniReadResult::kUnavailable;
     }
     SetFilePointer(file.Get(), 0, nullptr, FILE_BEGIN);
     DWORD high = 0;
     const DWORD size = GetFileSize(file.Get(), &high);
-    if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || size == 0 || high != 0) {
+    if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
+        return IniReadResult::kReadFailed;
+    }
+    if (size == 0 && high == 0) {
+        return IniReadResult::kMissing;
+    }
+    if (high != 0) {
         return IniReadResult::kUnavailable;
     }
     try {
@@ -62,41 +65,15 @@ IniReadResult ReadIniFileBytes(const char16_t* path, std::string& bytes) {
     }
     DWORD got = 0;
     if (!ReadFile(file.Get(), &bytes[0], size, &got, nullptr)) {
-        bytes.clear();  // unreadable content: an opened file with no text
-    } else {
-        bytes.resize(got);
+        bytes.clear();
+        return IniReadResult::kReadFailed;
     }
+    bytes.resize(got);
     return IniReadResult::kOpened;
 }
 
 bool ReplaceIniFile(const char16_t* path, const std::vector<std::string>& pieces) {
-    wchar_t temp[MAX_PATH + 1];
-    if (GetTempFileNameW(FolderOf(W(path)).c_str(), L"pel", 0, temp) == 0) {
-        return false;
-    }
-    bool ok;
-    {
-        FileHandle file(CreateFileW(temp, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        ok = file.Valid();
-        for (size_t i = 0; ok && i < pieces.size(); ++i) {
-            ok = WritePiece(file.Get(), pieces[i]);
-        }
-        ok = ok && FlushFileBuffers(file.Get());
-    }
-    for (int attempt = 0; ok; ++attempt) {
-        if (MoveFileExW(temp, W(path), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            return true;
-        }
-        const DWORD err = GetLastError();
-        if ((err != ERROR_SHARING_VIOLATION && err != ERROR_ACCESS_DENIED) ||
-            attempt + 1 >= kReplaceAttempts) {
-            break;
-        }
-        Sleep(kReplaceWaitMs);
-    }
-    DeleteFileW(temp);
-    return false;
+    return ReplaceFileSafely(W(path), WritePieces, const_cast<std::vector<std::string>*>(&pieces));
 }
 
 }  // namespace pelmora

@@ -38,7 +38,9 @@ bool ProgramSettingsPath(HINSTANCE module, DualString& path) {
         if (!LoadSettingsName(module, IDS_SETTINGS_FILE, file)) {
             return false;
         }
-        wchar_t modulePath[kModulePathChars] = {};
+        // One more character than is asked for: a path cut short at the buffer's end is not
+        // terminated by every platform.
+        wchar_t modulePath[kModulePathChars + 1] = {};
         const DWORD got = GetModuleFileNameW(module, modulePath, kModulePathChars);
         // A path that filled the buffer may have been cut short: its folder is not ours.
         if (got == 0 || got >= kModulePathChars) {

@@ -128,14 +128,17 @@ void SettingsRecord::RestoreDefaults() {
     signature.Clear();
 }
 
-bool SettingsRecord::LoadSettings(const char16_t* path) noexcept {
+bool SettingsRecord::LoadSettings(const char16_t* path, bool* unreadable) noexcept {
+    if (unreadable != nullptr) {
+        *unreadable = false;
+    }
     try {
         // Every load shows the file as it is now: nothing of an earlier load survives, and
         // no text is decoded twice.
         RestoreDefaults();
         Clear();
         SettingsNames names;
-        if (!LoadNames(moduleHandle, names) || !ReadIni(names.section.c_str(), path)) {
+        if (!LoadNames(moduleHandle, names) || !ReadIni(names.section.c_str(), path, unreadable)) {
             return false;
         }
         DualString value;
@@ -164,6 +167,9 @@ bool SettingsRecord::LoadSettings(const char16_t* path) noexcept {
         }
         return true;
     } catch (const std::bad_alloc&) {
+        if (unreadable != nullptr) {
+            *unreadable = true;  // what the file holds is not known
+        }
         return false;
     }
 }

@@ -31,8 +31,10 @@ public:
 
     // Returns every field but moduleHandle to its default, empties the document and reads
     // the file, so repeated loads into one record always show the file as it is now.
-    // True when the file was read; false leaves the defaults.
-    bool LoadSettings(const char16_t* path) noexcept;
+    // True when the file was read; false leaves the defaults. `unreadable`, when given,
+    // tells whether the file holds settings that could not be had: saving over it would
+    // lose them.
+    bool LoadSettings(const char16_t* path, bool* unreadable = nullptr) noexcept;
     // Writes the whole record; false when the file could not be written (the old file is
     // then kept) or the module has no settings names.
     bool SaveSettings(const char16_t* path) noexcept;

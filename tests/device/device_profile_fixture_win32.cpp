@@ -1,5 +1,7 @@
 #include "tests/device/device_profile_fixture.h"
 
+#include <gtest/gtest.h>
+
 #include "device/cemapi/cemapi_testing.h"
 #include "platform/owners.h"
 #include "platform/wide.h"
@@ -8,6 +10,7 @@
 namespace pelmora::testing_support {
 
 const wchar_t kVariable[] = L"PELMORA_DEVICE_PROFILE";
+constexpr DWORD kChildWaitMs = 60000;
 
 TestDeviceProfile::TestDeviceProfile(const std::string& stores) {
     wchar_t buf[1024];
@@ -84,12 +87,33 @@ ProcessResult RunProcess(std::u16string commandLine) {
     if (started) {
         KernelHandle child(process.hProcess);
         KernelHandle thread(process.hThread);
-        char buffer[4096];
-        DWORD got = 0;
-        while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-            result.output.append(buffer, got);
+        // A child that waits on a dialog nobody answers is ended here, named, long before
+        // the test run's own time limit.
+        const DWORD started = GetTickCount();
+        bool ended = false;
+        for (;;) {
+            char buffer[4096];
+            DWORD available = 0;
+            DWORD got = 0;
+            if (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+                if (ReadFile(readEnd, buffer, available < sizeof buffer ? available : sizeof buffer,
+                             &got, nullptr)) {
+                    result.output.append(buffer, got);
+                }
+                continue;
+            }
+            if (ended) {
+                break;  // all that the child wrote has been read
+            }
+            ended = WaitForSingleObject(process.hProcess, 10) == WAIT_OBJECT_0;
+            if (!ended && GetTickCount() - started > kChildWaitMs) {
+                TerminateProcess(process.hProcess, 1);
+                WaitForSingleObject(process.hProcess, kChildWaitMs);
+                ADD_FAILURE() << "child did not end within " << kChildWaitMs / 1000
+                              << " s: " << Utf8FromWide(commandLine);
+                return result;
+            }
         }
-        WaitForSingleObject(process.hProcess, INFINITE);
         GetExitCodeProcess(process.hProcess, &result.exitCode);
     }
     return result;

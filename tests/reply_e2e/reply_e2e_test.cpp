@@ -184,6 +184,8 @@ TEST_F(ReplyEndToEnd, RepliesWithWhatTheSettingsProgramSaved) {
         SendMessageW(program.Item(IDC_ACCOUNT_CHECK), BM_CLICK, 0, 0);  // the first, 会社
         Sheet sheet(program);
         ASSERT_NE(sheet.Window(), nullptr);
+        // Cc holds one more address than Bcc, so the two cannot pass for each other.
+        sheet.Type(Sheet::kReply, IDC_CC, L"jiro@example.jp");
         sheet.Click(Sheet::kReply, IDC_CC_BROWSE);
         sheet.Click(Sheet::kReply, IDC_BCC_BROWSE);
         sheet.Click(Sheet::kQuote, IDC_QUOTE_CHECK);
@@ -201,7 +203,8 @@ TEST_F(ReplyEndToEnd, RepliesWithWhatTheSettingsProgramSaved) {
     EXPECT_EQ(
         composed[0].json,
         R"({"call": "MailComposeMessage", "flags": 1, "account": "会社", )"
-        R"("to": "taro@example.jp;", "cc": "hanako@example.jp;", "bcc": "hanako@example.jp;", )"
+        R"("to": "taro@example.jp;", "cc": "jiro@example.jp;hanako@example.jp;", )"
+        R"("bcc": "hanako@example.jp;", )"
         R"("subject": "RE:会議の件", "body": "花子\n| 明日の会議は10時からです。\n| よろしく。\n| ", )"
         R"("attachments": null, "attachmentCount": 0, "messageClass": "IPM.Note.Mobile"})");
 }

@@ -127,6 +127,8 @@ const Case kCases[] = {
      Picker("3[0, 1, 3000, 0, 0] 8 sync(W: mopera U 社内無線LAN) ")},
     {"case_differs_dialog_outlook_mail", u"社内無線lan", "", 2, S_OK,
      "Outlookメール " + Picker("3[0, 1, 3000, 0, 0] 8 sync(W: ActiveSync mopera U) ")},
+    {"dialog_first_line", u"", "", 0, S_OK,
+     "mopera U " + Picker("3[0, 1, 3000, 0, 0] 8 sync(I: ActiveSync mopera U) ")},
     {"dialog_cancelled", u"", "", -1, S_OK, "closed " + Picker("")},
     {"entry3_refuses", u"社内無線LAN", "netpick_entry3=0\n", std::nullopt, S_OK,
      Picker("3[0, 1, 3000, 0, 0] ")},

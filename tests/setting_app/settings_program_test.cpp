@@ -184,45 +184,105 @@ TEST_F(SettingsProgramTest, ControlKeysConfirmOrCancel) {
 
 // A saved name selects the item equal to it, not an earlier one that merely begins with
 // it; only without an equal item does the first item beginning with it (any case) or item
-// 0 come up. "OK" then writes back what the page shows.
-TEST_F(SettingsProgramTest, SavedConnectionSelectsItsOwnItem) {
+// 0 come up. A saved account index selects its line; one outside the list shows no choice,
+// and one that is not a number counts as 0. With no connection and no account configured
+// both choices are disabled and dropped. "OK" then writes back what the page shows.
+TEST_F(SettingsProgramTest, SavedChoicesShowAsTheirItemsAndOkWritesWhatShows) {
+    const Choice none{false, false, 0};
+    const Choice empty{false, false, CB_ERR};
     const struct {
-        const char* saved;  // CONNECTNAME as the file holds it
-        LRESULT selection;
-        const char* written;
+        const char* saved;  // the lines after the header
+        bool configured;    // connections and accounts exist
+        Choice connection, account;
+        const char* written;  // the choice lines written back
     } cases[] = {
-        {"R1BSUw==", 1, "R1BSUw=="},                  // GPRS, after GPRS2
-        {"Z3Bycw==", 0, "R1BSUzI="},                  // gprs: GPRS2 begins with it
-        {"g1+DQ4OEg4s=", 2, "g1+DQ4OEg4uDQYNig3Y="},  // ダイヤル: ダイヤルアップ
-        {"gsiCtQ==", 0, "R1BSUzI="},                  // なし: no such connection
+        {"CONNECTNAME=R1BSUw==\r\n",
+         true,
+         {true, true, 1},
+         none,
+         "CONNECTNAME=R1BSUw==\r\n"},  // GPRS, after GPRS2
+        {"CONNECTNAME=Z3Bycw==\r\n",
+         true,
+         {true, true, 0},
+         none,
+         "CONNECTNAME=R1BSUzI=\r\n"},  // gprs: GPRS2 begins with it
+        {"CONNECTNAME=g1+DQ4OEg4s=\r\n",
+         true,
+         {true, true, 2},
+         none,
+         "CONNECTNAME=g1+DQ4OEg4uDQYNig3Y=\r\n"},  // ダイヤル: ダイヤルアップ
+        {"CONNECTNAME=gsiCtQ==\r\n",
+         true,
+         {true, true, 0},
+         none,
+         "CONNECTNAME=R1BSUzI=\r\n"},                     // なし: no such connection
+        {"RESACCOUNTINDEX=3\r\n", true, none, none, ""},  // past the three accounts
+        {"RESACCOUNTINDEX=-1\r\n", true, none, none, ""},
+        {"RESACCOUNTINDEX=x\r\n", true, none, {true, true, 0}, "RESACCOUNTINDEX=0\r\n"},
+        {"CONNECTNAME=R1BSUw==\r\nRESACCOUNTINDEX=1\r\n", false, empty, empty, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.saved);
-        EXPECT_EQ(Run(std::string("[Pelmora]\r\nCONNECTNAME=") + c.saved + "\r\n",
-                      [&](SettingsProgram& program) {
-                          EXPECT_EQ(ChoiceOf(program, IDC_CONNECT_CHECK, IDC_CONNECT_LIST),
-                                    (Choice{true, true, c.selection}));
-                      }),
-                  std::string("[Pelmora]\r\nCONNECTNAME=") + c.written + "\r\n" + kFlags);
+        if (!c.configured) {
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, kConnections);
+            ASSERT_TRUE(testing_support::WriteBytes(profile_.Path(u"destinations.txt"), ""));
+            ASSERT_TRUE(testing_support::WriteBytes(profile_.Path(u"stores.txt"), ""));
+        }
+        EXPECT_EQ(
+            Run(std::string("[Pelmora]\r\n") + c.saved,
+                [&](SettingsProgram& program) {
+                    EXPECT_EQ(ChoiceOf(program, IDC_CONNECT_CHECK, IDC_CONNECT_LIST), c.connection);
+                    EXPECT_EQ(ChoiceOf(program, IDC_ACCOUNT_CHECK, IDC_ACCOUNT_LIST), c.account);
+                    for (int box : {IDC_CONNECT_CHECK, IDC_ACCOUNT_CHECK}) {
+                        EXPECT_EQ(IsWindowEnabled(program.Item(box)) != FALSE, c.configured);
+                    }
+                }),
+            std::string("[Pelmora]\r\n") + c.written + kFlags);
     }
 }
 
-TEST_F(SettingsProgramTest, FailedSaveKeepsTheWindowOpenAndSaysSo) {
-    // A folder where the file should be: nothing can be written there.
-    ASSERT_TRUE(CreateDirectoryW(W(dir_.Path(u"Pelmora.ini").c_str()), nullptr));
-    EXPECT_EQ(Run(
-                  "",
-                  [](SettingsProgram& program) {
-                      Ok(program);
-                      HWND box = program.WaitForWindow(L"#32770");
-                      ASSERT_NE(box, nullptr);
-                      EXPECT_EQ(TextOf(GetDlgItem(box, 0xFFFF)), u"設定を保存できませんでした。");
-                      PostMessageW(box, WM_COMMAND, IDOK, 0);
-                      EXPECT_EQ(program.WaitForExit(500), static_cast<DWORD>(STILL_ACTIVE));
-                      EXPECT_TRUE(IsWindowVisible(program.Window()));
-                  },
-                  PickCancelFromMenu),
-              "<none>");
+// A failed save, and a file that held settings but could not be read at start, keep the
+// window open and say so once; the file stays as it was.
+TEST_F(SettingsProgramTest, AFileNotSavedOrNotReadStaysAndTheWindowSaysSo) {
+    const struct {
+        const char* what;
+        bool folder;  // a folder where the file should be: nothing can be written there
+        std::string written;
+    } rows[] = {
+        {"a folder in the file's place", true, "<none>"},
+        {"the file held by the other deliverable while the program started", false,
+         "[Pelmora]\r\nRESACCOUNTINDEX=1\r\n" + kFlags},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::u16string file = dir_.Path(u"Pelmora.ini");
+        FileHandle holder;
+        if (row.folder) {
+            ASSERT_TRUE(CreateDirectoryW(W(file.c_str()), nullptr));
+        } else {
+            ASSERT_TRUE(testing_support::WriteBytes(file, row.written));
+            holder.Reset(CreateFileW(W(file.c_str()), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            ASSERT_TRUE(holder.Valid());
+        }
+        EXPECT_EQ(Run(
+                      "",
+                      [&](SettingsProgram& program) {
+                          // Readable now, the file is still not saved over.
+                          holder.Reset();
+                          Ok(program);
+                          HWND box = program.WaitForWindow(L"#32770");
+                          ASSERT_NE(box, nullptr);
+                          EXPECT_EQ(TextOf(GetDlgItem(box, 0xFFFF)),
+                                    u"設定を保存できませんでした。");
+                          PostMessageW(box, WM_COMMAND, IDOK, 0);
+                          EXPECT_EQ(program.WaitForExit(500), static_cast<DWORD>(STILL_ACTIVE));
+                          EXPECT_TRUE(IsWindowVisible(program.Window()));
+                      },
+                      PickCancelFromMenu),
+                  row.written);
+        RemoveDirectoryW(W(file.c_str()));
+    }
 }
 
 // A page that cannot be made: the pages already made are destroyed, no sheet shows, and the
@@ -262,8 +322,10 @@ constexpr auto kReply = Sheet::kReply;
 constexpr auto kQuote = Sheet::kQuote;
 constexpr auto kSignature = Sheet::kSignature;
 
-const std::string kSaved = "[Pelmora]\r\n" + Key("CC", u"a") + kFlags + Key("QUATESTRING", u">") +
-                           Key("SIGNATURE", u"山田\r\n090");
+// "全てCcに入れる" is checked while "全員に返信" is not.
+const std::string kSaved = "[Pelmora]\r\n" + Key("CC", u"a") +
+                           "PRIOFROM=FALSE\r\nRESALL=FALSE\r\nRESALLCC=TRUE\r\nQUATE=FALSE\r\n" +
+                           Key("QUATESTRING", u">") + Key("SIGNATURE", u"山田\r\n090");
 
 // Every control of the main page and the three sheet pages changed; only "OK" writes them.
 void EditEverything(SettingsProgram& program) {
@@ -273,6 +335,9 @@ void EditEverything(SettingsProgram& program) {
     SendMessageW(program.Item(IDC_ACCOUNT_LIST), CB_SETCURSEL, 1, 0);
     Sheet sheet(program);
     ASSERT_NE(sheet.Window(), nullptr) << "sheet";
+    // Loaded checked, and disabled with reply to all off.
+    EXPECT_TRUE(Checked(sheet.Item(kReply, IDC_RES_ALL_CC)));
+    EXPECT_FALSE(IsWindowEnabled(sheet.Item(kReply, IDC_RES_ALL_CC)));
     sheet.Click(kReply, IDC_CC_BROWSE);   // |a| plus the contact
     sheet.Click(kReply, IDC_BCC_BROWSE);  // the empty box gets the contact alone
     EXPECT_EQ(TextOf(sheet.Item(kReply, IDC_CC)), u"a;hanako@example.jp");
@@ -280,7 +345,6 @@ void EditEverything(SettingsProgram& program) {
     sheet.Click(kReply, IDC_PRIO_FROM);
     sheet.Click(kReply, IDC_RES_ALL);
     EXPECT_TRUE(IsWindowEnabled(sheet.Item(kReply, IDC_RES_ALL_CC)));
-    sheet.Click(kReply, IDC_RES_ALL_CC);
     // Reply to all off again: the Cc box is disabled and keeps its check.
     sheet.Click(kReply, IDC_RES_ALL);
     EXPECT_FALSE(IsWindowEnabled(sheet.Item(kReply, IDC_RES_ALL_CC)));
@@ -309,7 +373,7 @@ TEST_F(SettingsProgramTest, EveryEditReachesTheFileOnlyWhenTheWindowIsConfirmed)
 // What one sheet visit stores; the main page is left as it is. A second sheet in the same
 // run, confirmed at once, changes nothing more.
 TEST_F(SettingsProgramTest, PagesStoreOnlyWhatTheyShowed) {
-    const std::string rest = "PRIOFROM=FALSE\r\nRESALL=FALSE\r\nRESALLCC=FALSE\r\n";
+    const std::string rest = "PRIOFROM=FALSE\r\nRESALL=FALSE\r\nRESALLCC=TRUE\r\n";
     const struct {
         const char* what;
         std::function<void(Sheet&)> work;
@@ -321,8 +385,16 @@ TEST_F(SettingsProgramTest, PagesStoreOnlyWhatTheyShowed) {
              s.Close(IDOK);
          },
          "[Pelmora]\r\n" + Key("CC", u"a") +
-             "PRIOFROM=FALSE\r\nRESALL=TRUE\r\nRESALLCC=FALSE\r\nQUATE=FALSE\r\n" +
+             "PRIOFROM=FALSE\r\nRESALL=TRUE\r\nRESALLCC=TRUE\r\nQUATE=FALSE\r\n" +
              Key("QUATESTRING", u">") + Key("SIGNATURE", u"山田\r\n090")},
+        {"quoting switched on, a prefix typed, quoting off again: the stored prefix stays",
+         [](Sheet& s) {
+             s.Click(kQuote, IDC_QUOTE_CHECK);
+             s.Type(kQuote, IDC_QUOTE_STRING, L"x");
+             s.Click(kQuote, IDC_QUOTE_CHECK);
+             s.Close(IDOK);
+         },
+         kSaved},
         {"quoting checked with nothing typed, the signature cleared",
          [](Sheet& s) {
              s.Click(kQuote, IDC_QUOTE_CHECK);

@@ -94,6 +94,7 @@ TEST_F(IniFileTest, FailedWriteKeepsTheOldFile) {
         std::string now;
         ASSERT_TRUE(ReadBytes(path_, now));
         EXPECT_EQ(now, old) << failAt;
+        EXPECT_EQ(testing_support::FilesIn(dir_.Folder()), 1) << failAt;  // nothing beside it
     }
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "menuext/resource.h"
+#include "platform/file_replace_win32.h"
 #include "platform/owners.h"
 #include "platform/wide.h"
 #include "settings/settings_names.h"
@@ -57,6 +58,24 @@ TEST(SettingsFiles, BothDeliverablesCarryTheSameNamesAndFindTheirFiles) {
     EXPECT_FALSE(ProgramSettingsPath(bare.Get(), path));
     EXPECT_FALSE(ProgramSettingsPath(extension.Get(), path));
 
+    // A module path that fills the program's buffer of 259 characters may have been cut
+    // short: only one a character shorter is whole.
+    for (const size_t length : {258u, 259u}) {
+        ScratchDir deep;
+        const std::u16string file = u"\\Pelmora.dll";
+        std::u16string folder = deep.Folder() + u"\\";
+        folder += std::u16string(length - folder.size() - file.size(), u'd');
+        ASSERT_TRUE(CreateDirectoryW(W(folder.c_str()), nullptr));
+        ASSERT_TRUE(CopyFileW(W(HostPath(PELMORA_EXTENSION_MODULE).c_str()),
+                              W((folder + file).c_str()), FALSE));
+        Library mapped(
+            LoadLibraryExW(W((folder + file).c_str()), nullptr, DONT_RESOLVE_DLL_REFERENCES));
+        ASSERT_TRUE(mapped.Valid()) << length;
+        path = DualString(u"");
+        EXPECT_EQ(ProgramSettingsPath(mapped.Get(), path), length < 259) << length;
+        EXPECT_EQ(path.Wide(), length < 259 ? folder + u"\\Pelmora.ini" : u"") << length;
+    }
+
     // ... and neither loads nor saves.
     ScratchDir dir;
     const std::u16string file = dir.Path(u"Pelmora.ini");
@@ -71,57 +90,87 @@ TEST(SettingsFiles, BothDeliverablesCarryTheSameNamesAndFindTheirFiles) {
     EXPECT_EQ(now, "[Pelmora]\r\nQUATE=TRUE\r\n");
 }
 
-// A handle on the settings file as the other deliverable holds it while it reads or
-// writes; sharing rules are per handle, so this process stands in for the other one.
-FileHandle Hold(const std::u16string& path, DWORD access) {
-    return FileHandle(CreateFileW(W(path.c_str()), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+// A handle on the settings file as another program holds it while it reads or writes;
+// sharing rules are per handle, so this process stands in for the other one.
+FileHandle Hold(const std::u16string& path, DWORD access, DWORD share) {
+    return FileHandle(CreateFileW(W(path.c_str()), access, share, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-// A read meeting a writer loads nothing; a replace meeting a reader keeps the old file and
-// leaves no temporary file behind. Both succeed once the handle is gone.
-TEST(SettingsSharing, AFileHeldByTheOtherDeliverableIsLeftAsItIs) {
+FileHandle* g_released = nullptr;  // let go at the save's second attempt to set the file aside
+int g_setAsideAttempts = 0;
+bool ReleaseAtSecondAttempt(ReplaceStep step) {
+    if (step == ReplaceStep::kSetAside && ++g_setAsideAttempts == 2) {
+        g_released->Reset();
+    }
+    return true;
+}
+
+// The other deliverable reading or writing makes a load fail (the file counts as held, not
+// missing) and a save keep the old file, with nothing left beside it; a reader that shares
+// everything hinders neither. A holder let go while the save waits lets it through.
+TEST(SettingsSharing, AFileHeldByAnotherProgramIsLeftAsItIs) {
     const std::string old = "[Pelmora]\r\nRESALL=TRUE\r\nQUATE=TRUE\r\n";
+    const std::string saved =
+        "[Pelmora]\r\nPRIOFROM=FALSE\r\nRESALL=TRUE\r\nRESALLCC=FALSE\r\n"
+        "QUATE=TRUE\r\nSIGNATURE=bmV3\r\n";
+    const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const struct {
+        const char* what;
+        DWORD access, share;  // 0: nobody holds the file
+        const char* content;  // the file before
+        bool loads, unreadable, saves;
+        bool releasedWhileSaving;
+    } rows[] = {
+        {"the other deliverable writing", GENERIC_WRITE, FILE_SHARE_READ, nullptr, false, true,
+         false, false},
+        {"the other deliverable reading", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+         false, true, false, false},
+        {"... and letting go while the save waits", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+         nullptr, false, true, true, true},
+        {"a reader sharing everything", GENERIC_READ, all, nullptr, true, false, true, false},
+        {"nobody, the file empty", 0, 0, "", false, false, true, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ScratchDir dir;
+        const std::u16string file = dir.Path(u"Pelmora.ini");
+        const std::string before = row.content != nullptr ? row.content : old;
+        ASSERT_TRUE(WriteBytes(file, before));
+        FileHandle holder;
+        if (row.access != 0) {
+            holder = Hold(file, row.access, row.share);
+            ASSERT_TRUE(holder.Valid());
+        }
+        SettingsRecord r;
+        bool unreadable = !row.unreadable;
+        EXPECT_EQ(r.LoadSettings(file.c_str(), &unreadable), row.loads);
+        EXPECT_EQ(unreadable, row.unreadable);
+        EXPECT_EQ(r.resAll, row.loads);
+
+        r.resAll = true;
+        r.quote = true;
+        r.signature = u"new";
+        g_released = &holder;
+        g_setAsideAttempts = 0;
+        SetReplaceStepHookForTesting(row.releasedWhileSaving ? ReleaseAtSecondAttempt : nullptr);
+        EXPECT_EQ(r.SaveSettings(file.c_str()), row.saves);
+        SetReplaceStepHookForTesting(nullptr);
+        holder.Reset();
+        std::string now;
+        EXPECT_TRUE(ReadBytes(file, now));
+        EXPECT_EQ(now, row.saves ? saved : before);
+        EXPECT_EQ(testing_support::FilesIn(dir.Folder()), 1);
+    }
+
+    // A save stopped after it set the old file aside and before the new one was in: the
+    // old settings load from the copy it kept.
     ScratchDir dir;
     const std::u16string file = dir.Path(u"Pelmora.ini");
-    auto now = [&] {
-        std::string bytes;
-        EXPECT_TRUE(ReadBytes(file, bytes));
-        return bytes;
-    };
-    auto filesInFolder = [&] {
-        WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW(W((dir.Folder() + u"\\*.*").c_str()), &fd);
-        int files = 0;
-        for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileW(h, &fd)) {
-            files += !(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-        }
-        FindClose(h);
-        return files;
-    };
-    ASSERT_TRUE(WriteBytes(file, old));
-
+    ASSERT_TRUE(WriteBytes(file + u".old", old));
     SettingsRecord r;
-    FileHandle writer = Hold(file, GENERIC_WRITE);
-    ASSERT_TRUE(writer.Valid());
-    EXPECT_FALSE(r.LoadSettings(file.c_str()));
-    EXPECT_FALSE(r.resAll);
-    writer.Reset();
     EXPECT_TRUE(r.LoadSettings(file.c_str()));
     EXPECT_TRUE(r.resAll);
-
-    r.signature = u"new";
-    FileHandle reader = Hold(file, GENERIC_READ | GENERIC_WRITE);
-    ASSERT_TRUE(reader.Valid());
-    EXPECT_FALSE(r.SaveSettings(file.c_str()));
-    EXPECT_EQ(now(), old);
-    EXPECT_EQ(filesInFolder(), 1);
-    reader.Reset();
-    ASSERT_TRUE(r.SaveSettings(file.c_str()));
-    EXPECT_EQ(now(),
-              "[Pelmora]\r\nPRIOFROM=FALSE\r\nRESALL=TRUE\r\nRESALLCC=FALSE\r\n"
-              "QUATE=TRUE\r\nSIGNATURE=bmV3\r\n");
-    EXPECT_EQ(filesInFolder(), 1);
 }
 
 }  // namespace

@@ -52,6 +52,15 @@ bool ReadBytes(const std::u16string& path, std::string& bytes) {
     return static_cast<bool>(f);
 }
 
+int FilesIn(const std::u16string& folder) {
+    int files = 0;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(fs::path(folder), ec)) {
+        files += entry.is_regular_file();
+    }
+    return files;
+}
+
 bool SetReadOnly(const std::u16string& path, bool readOnly) {
     const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
     std::error_code ec;

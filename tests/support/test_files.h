@@ -23,6 +23,8 @@ private:
 
 bool WriteBytes(const std::u16string& path, const std::string& bytes);
 bool ReadBytes(const std::u16string& path, std::string& bytes);
+// The files (not folders) directly in `folder`.
+int FilesIn(const std::u16string& folder);
 // False when the file system cannot make the file read-only for the current user.
 bool SetReadOnly(const std::u16string& path, bool readOnly);
 
