@@ -69,7 +69,7 @@ private:
 
 }  // namespace
 
-HRESULT SendReceiveCommand(MenuExtension& extension) {
+HRESULT SendReceiveCommand(SendReceiveContext& extension) {
     KeepAlive keepAlive(extension);
     ChoiceDialogUse dialogUse;
     try {
