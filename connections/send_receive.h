@@ -3,10 +3,15 @@
 
 #include <windows.h>
 
+#include "reply/command_scope_win32.h"
+
 namespace pelmora {
 
-class MenuExtension;
+// What the send/receive command uses of the object that runs it is any command's share:
+// the module, the settings record (the automatic connection, the settings file's folder)
+// and the choice list, which holds the connections.
+using SendReceiveContext = CommandContext;
 
-HRESULT SendReceiveCommand(MenuExtension& extension);
+HRESULT SendReceiveCommand(SendReceiveContext& extension);
 
 }  // namespace pelmora

@@ -70,7 +70,7 @@ private:
 
 }  // namespace
 
-HRESULT SendReceiveCommand(MenuExtension& extension) {
+HRESULT SendReceiveCommand(SendReceiveContext& extension) {
     KeepAlive keepAlive(extension);
     ChoiceDialogUse dialogUse;
     try {

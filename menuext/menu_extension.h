@@ -1,7 +1,7 @@
 // The Inbox context-menu object: one menu item (the reply command in the read view, the
 // send/receive command in the list view), the Inbox's site through which the selected
 // message is reached, and the state the commands share (MAPI session, choice list,
-// settings).
+// settings), which it lends to the commands through their contexts.
 #pragma once
 
 #include <windows.h>
@@ -10,13 +10,15 @@
 
 #include <vector>
 
+#include "reply/reply_command.h"
 #include "sdk/cemapi.h"
 #include "settings/settings_record.h"
 #include "text/dual_string.h"
 
 namespace pelmora {
 
-class MenuExtension : public IObjectWithSite, public IContextMenu {
+// The reply command's context covers the send/receive command's too.
+class MenuExtension : public IObjectWithSite, public IContextMenu, public ReplyContext {
 public:
     // Reference count 1, no site, no session; holds one server lock until destroyed.
     MenuExtension(HINSTANCE module, int mode);
@@ -45,12 +47,13 @@ public:
     HRESULT GetSelectionBlock(const BYTE** block);
     // The MAPI entry identifier of the selected message (first item reference of the
     // selection). The bytes belong to the Inbox.
-    HRESULT GetSelectedEntryId(ULONG* count, BYTE** bytes);
+    HRESULT GetSelectedEntryId(ULONG* count, BYTE** bytes) override;
 
-    HINSTANCE Module() const { return module_; }
-    IMAPISession* Session() const { return session_; }
-    std::vector<DualString>& ChoiceList() { return choiceList_; }
-    SettingsRecord& Settings() { return settings_; }
+    IUnknown* Object() override { return static_cast<IObjectWithSite*>(this); }
+    HINSTANCE Module() const override { return module_; }
+    IMAPISession* Session() const override { return session_; }
+    std::vector<DualString>& ChoiceList() override { return choiceList_; }
+    SettingsRecord& Settings() override { return settings_; }
     int Mode() const { return mode_; }
 
 private:

@@ -6,6 +6,7 @@
 #include "menuext/registration.h"
 #include "menuext/server.h"
 #include "platform/wide.h"
+#include "text/dual_string.h"
 
 namespace pelmora {
 

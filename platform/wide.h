@@ -1,9 +1,11 @@
-// The one place where our UTF-16 text meets the platform's wchar_t.
+// The one place where our UTF-16 text meets the platform's wchar_t. The bottom floor: it
+// knows none of our other folders' types.
 #pragma once
 
 #include <windows.h>
 
-#include "text/dual_string.h"
+#include <type_traits>
+#include <utility>
 
 namespace pelmora {
 
@@ -15,7 +17,10 @@ inline const wchar_t* W(const char16_t* s) {
 inline wchar_t* W(char16_t* s) {
     return reinterpret_cast<wchar_t*>(s);
 }
-inline const wchar_t* W(const DualString& s) {
+// Any text object that hands out its UTF-16 through c_str() (DualString, std::u16string).
+template <typename Text, typename = std::enable_if_t<std::is_same_v<
+                             decltype(std::declval<const Text&>().c_str()), const char16_t*>>>
+inline const wchar_t* W(const Text& s) {
     return W(s.c_str());
 }
 inline const char16_t* U(const wchar_t* s) {

@@ -4,7 +4,7 @@
 
 namespace pelmora {
 
-DualString LoadCommandSettings(MenuExtension& extension) {
+DualString LoadCommandSettings(CommandContext& extension) {
     SettingsRecord& settings = extension.Settings();
     settings.moduleHandle = extension.Module();
     DualString path;

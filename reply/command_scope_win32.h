@@ -2,10 +2,33 @@
 // shared state, the object itself, and the settings freshly loaded.
 #pragma once
 
-#include "menuext/menu_extension.h"
+#include <windows.h>
+#include <unknwn.h>
+
+#include <vector>
+
 #include "reply/choice_dialog_win32.h"
+#include "settings/settings_record.h"
+#include "text/dual_string.h"
 
 namespace pelmora {
+
+// What any command uses of the object that runs it. The object implements this; the
+// commands never see the object's own type, so the menu object depends on them and not
+// the other way round.
+class CommandContext {
+public:
+    // The COM object itself, held while a command runs.
+    virtual IUnknown* Object() = 0;
+    // The module whose resources (dialogs) and folder (settings file) the command uses.
+    virtual HINSTANCE Module() const = 0;
+    virtual SettingsRecord& Settings() = 0;
+    // The names offered in the choice dialog (accounts or connections).
+    virtual std::vector<DualString>& ChoiceList() = 0;
+
+protected:
+    ~CommandContext() = default;
+};
 
 // The choice dialog's shared state belongs to one command at a time: reset when the
 // command starts, emptied when it ends, whichever way it ends.
@@ -21,19 +44,17 @@ public:
 // Inbox's messages, and the Inbox could drop its last reference meanwhile.
 class KeepAlive {
 public:
-    explicit KeepAlive(MenuExtension& object) : object_(object) {
-        static_cast<IObjectWithSite&>(object_).AddRef();
-    }
-    ~KeepAlive() { static_cast<IObjectWithSite&>(object_).Release(); }
+    explicit KeepAlive(CommandContext& context) : object_(context.Object()) { object_->AddRef(); }
+    ~KeepAlive() { object_->Release(); }
     KeepAlive(const KeepAlive&) = delete;
     KeepAlive& operator=(const KeepAlive&) = delete;
 
 private:
-    MenuExtension& object_;
+    IUnknown* object_;
 };
 
 // Loads the settings file into the object's record; without a readable file the record
 // holds the defaults. The settings file's path, empty when it cannot be had.
-DualString LoadCommandSettings(MenuExtension& extension);
+DualString LoadCommandSettings(CommandContext& extension);
 
 }  // namespace pelmora

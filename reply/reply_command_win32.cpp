@@ -4,7 +4,6 @@
 #include <string>
 
 #include "sdk/cemapi.h"
-#include "menuext/menu_extension.h"
 #include "mime/parse_message.h"
 #include "platform/owners.h"
 #include "platform/wide.h"
@@ -31,10 +30,9 @@ constexpr ULONG kTagMessageClass = 0x001A001F;   // PR_MESSAGE_CLASS_W
 constexpr ULONG kTagSenderAddress = 0x0C1F001F;  // PR_SENDER_EMAIL_ADDRESS_W
 constexpr ULONG kTagSubject = 0x0037001F;        // PR_SUBJECT_W
 
-
 // Opens the selected message; keeps its IMAPIProp face in `message` and its raw text in
 // `raw` (`haveText` when any was read).
-HRESULT OpenSelectedMessage(MenuExtension& extension, ComPtr<IMAPIProp>& message, DualString& raw,
+HRESULT OpenSelectedMessage(ReplyContext& extension, ComPtr<IMAPIProp>& message, DualString& raw,
                             bool& haveText) {
     ULONG idBytes = 0;
     BYTE* id = nullptr;
@@ -125,7 +123,7 @@ bool ReadRawMessageText(IMAPIProp* message, DualString& out) {
     return !out.Empty();
 }
 
-HRESULT ReplyCommand(MenuExtension& extension) {
+HRESULT ReplyCommand(ReplyContext& extension) {
     KeepAlive keepAlive(extension);
     ChoiceDialogUse dialogUse;
     LoadCommandSettings(extension);

@@ -10,6 +10,7 @@
 #include "platform/owners.h"
 #include "platform/wide.h"
 #include "text/charset_service.h"
+#include "text/dual_string.h"
 #include "text/string_util.h"
 
 namespace pelmora {

@@ -13,6 +13,7 @@
 #include "platform/wide.h"
 #include "tests/support/test_files.h"
 #include "text/codecs.h"
+#include "text/dual_string.h"
 
 namespace pelmora::testing_support {
 
