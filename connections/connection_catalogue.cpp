@@ -1,5 +1,6 @@
 #include "connections/connection_catalogue.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -58,18 +59,21 @@ DualString Joined(const char16_t* a, const DualString& b) {
     return s;
 }
 
-bool SetText(ConnectionRegistry& registry, RegistryKeyHandle key, const char16_t* name,
-             const DualString& text) {
-    uint32_t bytes = static_cast<uint32_t>((text.Length() + 1) * sizeof(char16_t));
-    return registry.SetValue(key, name, kRegistryString,
-                             reinterpret_cast<const uint8_t*>(text.c_str()), bytes) == kRegistryOk;
+RegistryValue TextValue(const char16_t* name, const DualString& text) {
+    const std::u16string& w = text.Wide();
+    RegistryValue v{name, kRegistryString, {}};
+    for (char16_t c : w) {
+        v.data.push_back(static_cast<uint8_t>(c & 0xFF));
+        v.data.push_back(static_cast<uint8_t>(c >> 8));
+    }
+    v.data.insert(v.data.end(), {0, 0});  // the terminator counts in the size
+    return v;
 }
 
-bool SetDword(ConnectionRegistry& registry, RegistryKeyHandle key, const char16_t* name,
-              uint32_t n) {
-    uint8_t bytes[4];
-    std::memcpy(bytes, &n, sizeof n);
-    return registry.SetValue(key, name, kRegistryDword, bytes, sizeof bytes) == kRegistryOk;
+RegistryValue DwordValue(const char16_t* name, uint32_t n) {
+    RegistryValue v{name, kRegistryDword, std::vector<uint8_t>(sizeof n)};
+    std::memcpy(v.data.data(), &n, sizeof n);
+    return v;
 }
 
 }  // namespace
@@ -277,6 +281,15 @@ bool ConnectionCatalogue::CurrentRouting(DualString& description, DualString& co
 
 bool ConnectionCatalogue::SelectConnection(const DualString& description,
                                            const DualString& connection) {
+    if (!PlanSelection(description, connection)) {
+        return false;
+    }
+    WriteBack();
+    return true;
+}
+
+bool ConnectionCatalogue::PlanSelection(const DualString& description,
+                                        const DualString& connection) {
     DualString target = description;
     if (target.Empty() && !FindDestinationOfConnection(connection, target)) {
         return false;
@@ -293,7 +306,30 @@ bool ConnectionCatalogue::SelectConnection(const DualString& description,
             entry.enabled = all || entry.displayName == connection;
         }
     }
-    WriteBack();
+    return true;
+}
+
+bool ConnectionCatalogue::EnabledRewrite(const RegistryValue& stored, bool enabled,
+                                         RegistryValue& written) {
+    // What WriteBack cannot read it leaves alone.
+    if (stored.data.size() > kConnectionValueBytes) {
+        return false;
+    }
+    uint32_t now = 0;
+    if (!stored.data.empty()) {
+        std::memcpy(&now, stored.data.data(), std::min(sizeof now, stored.data.size()));
+    }
+    if ((now == 1) == enabled) {
+        return false;
+    }
+    // The same type and size as stored, only the number changed; an empty value has no room
+    // for the number, so it gets the four bytes of one.
+    const uint32_t n = enabled ? 1 : 0;
+    written = stored;
+    if (written.data.empty()) {
+        written.data.resize(sizeof n);
+    }
+    std::memcpy(written.data.data(), &n, std::min(sizeof n, written.data.size()));
     return true;
 }
 
@@ -313,37 +349,44 @@ void ConnectionCatalogue::WriteBack() {
                 !value.Read(registry_, key.Get(), u"Enabled")) {
                 continue;
             }
-            if ((value.FirstDword() == 1) == entry.enabled) {
-                continue;
+            const RegistryValue stored{
+                u"Enabled", value.type,
+                std::vector<uint8_t>(value.bytes.begin(), value.bytes.begin() + value.size)};
+            RegistryValue written;
+            if (EnabledRewrite(stored, entry.enabled, written)) {
+                registry_.SetValue(key.Get(), u"Enabled", written.type, written.data.data(),
+                                   static_cast<uint32_t>(written.data.size()));
             }
-            // The same type and size as stored, only the number changed; an empty value
-            // has no room for the number, so it gets the four bytes of one.
-            const uint32_t n = entry.enabled ? 1 : 0;
-            std::vector<uint8_t> bytes(value.bytes.begin(), value.bytes.begin() + value.size);
-            if (bytes.empty()) {
-                bytes.resize(sizeof n);
-            }
-            std::memcpy(bytes.data(), &n, std::min<size_t>(sizeof n, bytes.size()));
-            registry_.SetValue(key.Get(), u"Enabled", value.type, bytes.data(),
-                               static_cast<uint32_t>(bytes.size()));
         }
     }
 }
 
-bool ConnectionCatalogue::WriteProxyEntry(const DestinationEntry& destination) {
+std::vector<RegistryValue> ConnectionCatalogue::ProxyEntryValues(
+    const DestinationEntry& destination) const {
+    const ProxyRecord& t = proxyTemplate_;
+    return {TextValue(u"ConnectionGUID", t.connectionGuid),
+            TextValue(u"ExtraInfo", t.extraInfo),
+            TextValue(u"Override", t.override),
+            TextValue(u"Username", t.username),
+            TextValue(u"Proxy", t.proxy),
+            TextValue(u"DestId", t.destId),
+            TextValue(u"SrcId", destination.idText),
+            DwordValue(u"Enable", t.enable),
+            DwordValue(u"Type", t.type)};
+}
+
+// Stops at the first value that cannot be set.
+void ConnectionCatalogue::WriteProxyEntry(const DestinationEntry& destination) {
     OpenRegistryKey key(registry_);
     if (!key.Create(destination.ProxyKeyPath().c_str(), kKeyAllAccess)) {
-        return false;
+        return;
     }
-    const ProxyRecord& t = proxyTemplate_;
-    RegistryKeyHandle k = key.Get();
-    return SetText(registry_, k, u"ConnectionGUID", t.connectionGuid) &&
-           SetText(registry_, k, u"ExtraInfo", t.extraInfo) &&
-           SetText(registry_, k, u"Override", t.override) &&
-           SetText(registry_, k, u"Username", t.username) &&
-           SetText(registry_, k, u"Proxy", t.proxy) && SetText(registry_, k, u"DestId", t.destId) &&
-           SetText(registry_, k, u"SrcId", destination.idText) &&
-           SetDword(registry_, k, u"Enable", t.enable) && SetDword(registry_, k, u"Type", t.type);
+    for (const RegistryValue& v : ProxyEntryValues(destination)) {
+        if (registry_.SetValue(key.Get(), v.name.c_str(), v.type, v.data.data(),
+                               static_cast<uint32_t>(v.data.size())) != kRegistryOk) {
+            return;
+        }
+    }
 }
 
 }  // namespace pelmora

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "connections/connection_registry.h"
@@ -17,6 +18,16 @@ namespace pelmora {
 // Where the Connection Manager keeps its configuration, under HKEY_LOCAL_MACHINE.
 extern const char16_t kConnectionsKeyPath[];
 extern const char16_t kProxyKeyPrefix[];  // + a destination's identifier text
+
+// One registry value: its name, type and bytes.
+struct RegistryValue {
+    std::u16string name;
+    uint32_t type = 0;
+    std::vector<uint8_t> data;
+    bool operator==(const RegistryValue& o) const {
+        return name == o.name && type == o.type && data == o.data;
+    }
+};
 
 struct ConnectionEntry {
     bool enabled = false;  // "Enabled" was exactly 1; the selection changes it in memory
@@ -73,14 +84,24 @@ public:
     // Routes over `connection` of the destination `description` (found from the connection
     // when empty) and writes the registry at once. False only when no destination is found.
     bool SelectConnection(const DualString& description, const DualString& connection);
+    // The same choice in memory only, so that what WriteBack will write can be kept first.
+    bool PlanSelection(const DualString& description, const DualString& connection);
 
     // Writes the proxy entries and the connections' "Enabled" values that differ.
     void WriteBack();
 
+    // Whether WriteBack writes and deletes proxy keys at all (some destination had one).
+    bool WritesProxyKeys() const { return proxyKnown_; }
+    // The values WriteBack sets in a selected destination's proxy key, in writing order.
+    std::vector<RegistryValue> ProxyEntryValues(const DestinationEntry& destination) const;
+    // The "Enabled" value WriteBack writes over `stored` for the state `enabled`; false when it
+    // leaves the value as it is.
+    static bool EnabledRewrite(const RegistryValue& stored, bool enabled, RegistryValue& written);
+
 private:
     void ReadConnections(DestinationEntry& destination);
     void ReadProxyRecord(const char16_t* path, ProxyRecord& record);
-    bool WriteProxyEntry(const DestinationEntry& destination);
+    void WriteProxyEntry(const DestinationEntry& destination);
 
     ConnectionRegistry& registry_;
     std::vector<DestinationEntry> destinations_;

@@ -2,12 +2,15 @@
 
 #include <objbase.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <vector>
 
 #include "connections/connection_catalogue.h"
 #include "platform/wide.h"
 #include "sdk/connmgr.h"
+#include "sdk/connmgr_status.h"
 
 namespace pelmora {
 
@@ -102,6 +105,63 @@ long DeviceConnectionManager::SetValue(RegistryKeyHandle key, const char16_t* na
 
 long DeviceConnectionManager::DeleteValue(RegistryKeyHandle key, const char16_t* name) {
     return RegDeleteValueW(Key(key), W(name));
+}
+
+// "RegFlushKey" (Windows CE 5.0): on a hive-based registry it writes the hive's changes to
+// its file; nothing else makes them last over a reset.
+long DeviceConnectionManager::Flush() {
+    return RegFlushKey(HKEY_LOCAL_MACHINE);
+}
+
+namespace {
+
+// "ConnMgrQueryDetailedStatus": whether a connection to the destination is up now.
+bool DestinationConnected(const DestinationGuid& destination) {
+    std::vector<uint8_t> buffer(4096);
+    for (int tries = 0; tries < 3; ++tries) {
+        DWORD size = static_cast<DWORD>(buffer.size());
+        auto* first = reinterpret_cast<CONNMGR_CONNECTION_DETAILED_STATUS*>(buffer.data());
+        const HRESULT hr = ConnMgrQueryDetailedStatus(first, &size);
+        if (hr == HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER) && size > buffer.size() &&
+            size <= 1024 * 1024) {
+            buffer.assign(size, 0);
+            continue;
+        }
+        if (FAILED(hr)) {
+            return false;
+        }
+        // The list lies in the buffer; a link out of it ends the walk.
+        const uint8_t* begin = buffer.data();
+        const uint8_t* end = begin + std::min<size_t>(size, buffer.size());
+        for (auto* s = first; s != nullptr; s = s->pNext) {
+            const auto* at = reinterpret_cast<const uint8_t*>(s);
+            if (at < begin || at + sizeof *s > end) {
+                return false;
+            }
+            if (s->dwConnectionStatus == CONNMGR_STATUS_CONNECTED &&
+                memcmp(&s->guidDestNet, &destination, sizeof destination) == 0) {
+                return true;
+            }
+        }
+        return false;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool AwaitDestinationConnected(const DestinationGuid& destination) {
+    // A connection over GPRS can take many seconds to come up; a minute is plenty, and the
+    // routing is put back whatever happens.
+    constexpr DWORD kStepMs = 250;
+    constexpr DWORD kSteps = 60 * 1000 / kStepMs;
+    for (DWORD step = 0; step < kSteps; ++step) {
+        if (DestinationConnected(destination)) {
+            return true;
+        }
+        Sleep(kStepMs);
+    }
+    return false;
 }
 
 std::vector<DualString> ListDeviceConnectionNames() {

@@ -27,7 +27,12 @@ public:
     long SetValue(RegistryKeyHandle key, const char16_t* name, uint32_t type, const uint8_t* data,
                   uint32_t size) override;
     long DeleteValue(RegistryKeyHandle key, const char16_t* name) override;
+    long Flush() override;
 };
+
+// Waits, within a bounded time, until the Connection Manager reports a connection to
+// `destination` connected. False when none came.
+bool AwaitDestinationConnected(const DestinationGuid& destination);
 
 // The settings program's list: every connection name in catalogue order (empty when the
 // device has no destination).

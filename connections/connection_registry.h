@@ -74,6 +74,9 @@ public:
     virtual long SetValue(RegistryKeyHandle key, const char16_t* name, uint32_t type,
                           const uint8_t* data, uint32_t size) = 0;
     virtual long DeleteValue(RegistryKeyHandle key, const char16_t* name) = 0;
+    // Commits every change made so far to lasting storage (the handheld's registry keeps only
+    // flushed changes over a reset).
+    virtual long Flush() = 0;
 };
 
 // Closes its key on every path.

@@ -1,6 +1,8 @@
 #include "connections/routing_snapshot.h"
 
 #include <algorithm>
+#include <map>
+#include <utility>
 
 namespace pelmora {
 
@@ -9,7 +11,7 @@ namespace {
 constexpr uint32_t kMaxValueNameChars = 16384;
 constexpr uint32_t kMaxValueBytes = 1024 * 1024;
 constexpr size_t kMaxSavedKeys = 4096;
-constexpr char kHeader[] = "pelmora-routing 1";
+constexpr char kHeader[] = "pelmora-routing 2";
 
 bool SameName(const std::u16string& a, const std::u16string& b) {
     auto fold = [](char16_t c) {
@@ -18,6 +20,15 @@ bool SameName(const std::u16string& a, const std::u16string& b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(),
                       [&](char16_t x, char16_t y) { return fold(x) == fold(y); });
+}
+
+// A connection's key (the connections key and one name) or a proxy key (the prefix and one
+// identifier): the only keys a snapshot may name.
+bool UnderConnectionManager(const std::u16string& path, bool wholeKey) {
+    const std::u16string prefix =
+        wholeKey ? std::u16string(kProxyKeyPrefix) : std::u16string(kConnectionsKeyPath) + u"\\";
+    return path.size() > prefix.size() && SameName(path.substr(0, prefix.size()), prefix) &&
+           path.find(u'\\', prefix.size()) == std::u16string::npos;
 }
 
 // The path of an existing key with its last name as the registry stores it: keys are found
@@ -104,65 +115,102 @@ bool Put(ConnectionRegistry& registry, RegistryKeyHandle key, const SavedValue& 
                              static_cast<uint32_t>(v.data.size())) == kRegistryOk;
 }
 
-bool SameOrder(const std::vector<SavedValue>& a, const std::vector<SavedValue>& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](const SavedValue& x, const SavedValue& y) {
-               return SameName(x.name, y.name);
-           });
+bool Same(const SavedValue& a, const SavedValue& b) {
+    return SameName(a.name, b.name) && a.type == b.type && a.data == b.data;
 }
 
-bool RestoreWholeKey(ConnectionRegistry& registry, const SavedKey& saved) {
-    if (!saved.exists) {
-        long status = registry.DeleteKey(saved.path.c_str());
-        return status == kRegistryOk || status == kRegistryNotFound;
+const SavedValue* Named(const std::vector<SavedValue>& values, const std::u16string& name) {
+    for (const SavedValue& v : values) {
+        if (SameName(v.name, name)) {
+            return &v;
+        }
     }
-    // A key that came back under another letter case (made anew by the switch) is made
-    // once more under the name it was stored with.
-    if (StoredKeyPath(registry, saved.path) != saved.path) {
-        registry.DeleteKey(saved.path.c_str());
+    return nullptr;
+}
+
+// A proxy key: only values that still hold what the switch wrote are put back.
+bool UndoWholeKey(ConnectionRegistry& registry, const SavedKey& saved) {
+    if (!saved.existed && !saved.kept) {
+        return true;
     }
     std::vector<SavedValue> current;
+    long status = kRegistryOk;
     {
         OpenRegistryKey key(registry);
-        if (!key.Create(saved.path.c_str(), kKeyAllAccess) ||
-            !ReadAllValues(registry, key.Get(), current)) {
+        status = key.OpenStatus(saved.path.c_str(), kKeyRead);
+        if (status == kRegistryOk && !ReadAllValues(registry, key.Get(), current)) {
             return false;
         }
     }
+    if (status != kRegistryOk && status != kRegistryNotFound) {
+        return false;
+    }
+    if (!saved.kept) {
+        // Removed by the switch. Present again with nothing but values it had, it is a
+        // restore cut short (ours): made whole once more. Anything else is someone's since.
+        if (status == kRegistryOk) {
+            for (const SavedValue& v : current) {
+                const SavedValue* b = Named(saved.before, v.name);
+                if (b == nullptr || !Same(*b, v)) {
+                    return true;
+                }
+            }
+            if (current.size() == saved.before.size()) {
+                return true;
+            }
+            const long deleted = registry.DeleteKey(saved.path.c_str());
+            if (deleted != kRegistryOk && deleted != kRegistryNotFound) {
+                return false;
+            }
+        }
+        // Made again under the name it was stored with, values in their old order.
+        OpenRegistryKey made(registry);
+        if (!made.Create(saved.path.c_str(), kKeyAllAccess)) {
+            return false;
+        }
+        bool ok = true;
+        for (const SavedValue& v : saved.before) {
+            ok = Put(registry, made.Get(), v) && ok;
+        }
+        return ok;
+    }
+    if (status == kRegistryNotFound) {
+        return true;  // nothing of the switch's is left
+    }
+    if (!saved.existed) {
+        // Made by the switch: removed while it holds nothing but what the switch put there.
+        for (const SavedValue& v : current) {
+            const SavedValue* w = Named(saved.written, v.name);
+            if (w == nullptr || !Same(*w, v)) {
+                return true;
+            }
+        }
+        const long deleted = registry.DeleteKey(saved.path.c_str());
+        return deleted == kRegistryOk || deleted == kRegistryNotFound;
+    }
     OpenRegistryKey key(registry);
-    if (!key.Create(saved.path.c_str(), kKeyAllAccess)) {
+    if (!key.Open(saved.path.c_str(), kKeyAllAccess)) {
         return false;
     }
     bool ok = true;
-    // Values come back in the order they were written: a key whose values stand in
-    // another order than the saved ones has them all written anew. The key itself stays,
-    // so its name keeps the letter case it was stored with.
-    if (!SameOrder(current, saved.values)) {
-        for (const SavedValue& v : current) {
-            ok = registry.DeleteValue(key.Get(), v.name.c_str()) == kRegistryOk && ok;
+    for (const SavedValue& w : saved.written) {
+        const SavedValue* now = Named(current, w.name);
+        if (now == nullptr || !Same(*now, w)) {
+            continue;  // not the switch's any more
         }
-        current.clear();
-    }
-    for (const SavedValue& v : current) {
-        auto kept = std::find_if(saved.values.begin(), saved.values.end(),
-                                 [&](const SavedValue& s) { return SameName(s.name, v.name); });
-        if (kept == saved.values.end()) {
-            ok = registry.DeleteValue(key.Get(), v.name.c_str()) == kRegistryOk && ok;
-        }
-    }
-    for (const SavedValue& v : saved.values) {
-        auto now = std::find_if(current.begin(), current.end(),
-                                [&](const SavedValue& c) { return SameName(c.name, v.name); });
-        if (now == current.end() || !(*now == v)) {
-            ok = Put(registry, key.Get(), v) && ok;
+        const SavedValue* old = Named(saved.before, w.name);
+        if (old == nullptr) {
+            ok = registry.DeleteValue(key.Get(), now->name.c_str()) == kRegistryOk && ok;
+        } else if (!Same(*old, *now)) {
+            ok = Put(registry, key.Get(), *old) && ok;
         }
     }
     return ok;
 }
 
-// A connection's "Enabled": the switch only ever rewrites one that exists.
-bool RestoreEnabled(ConnectionRegistry& registry, const SavedKey& saved) {
-    if (!saved.exists || saved.values.size() != 1) {
+// A connection's "Enabled": put back only while it holds what the switch wrote.
+bool UndoEnabled(ConnectionRegistry& registry, const SavedKey& saved) {
+    if (saved.written.empty() || saved.before.empty()) {
         return true;
     }
     OpenRegistryKey key(registry);
@@ -172,11 +220,13 @@ bool RestoreEnabled(ConnectionRegistry& registry, const SavedKey& saved) {
     }
     SavedValue now;
     bool exists = false;
-    if (ReadOneValue(registry, key.Get(), saved.values[0].name.c_str(), now, exists) && exists &&
-        now == saved.values[0]) {
+    if (!ReadOneValue(registry, key.Get(), saved.before[0].name.c_str(), now, exists)) {
+        return false;
+    }
+    if (!exists || !Same(now, saved.written[0])) {
         return true;
     }
-    return Put(registry, key.Get(), saved.values[0]);
+    return Put(registry, key.Get(), saved.before[0]);
 }
 
 // Text form: one item a line, every text and byte string in hexadecimal.
@@ -263,35 +313,83 @@ bool ParseNumber(std::string_view field, uint32_t& n) {
 
 }  // namespace
 
-bool RoutingSnapshot::Take(const ConnectionCatalogue& catalogue, ConnectionRegistry& registry) {
+bool RoutingSnapshot::Take(const ConnectionCatalogue& planned, ConnectionRegistry& registry) {
     keys_.clear();
-    for (const DestinationEntry& destination : catalogue.Destinations()) {
+    attempts = 0;
+    // A key met twice (two destinations of one identifier) is met the second time as the
+    // write-back will have left it the first time.
+    std::map<std::u16string, size_t> seen;  // folded path: its last entry
+    auto state = [&](SavedKey& key) {
+        std::u16string folded = key.path;
+        for (char16_t& c : folded) {
+            c = (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+        }
+        auto at = seen.find(folded);
+        if (at == seen.end()) {
+            seen[folded] = keys_.size();
+            return false;
+        }
+        const SavedKey& earlier = keys_[at->second];
+        key.path = earlier.path;
+        key.existed = earlier.kept;
+        key.before = earlier.before;
+        for (const SavedValue& w : earlier.written) {
+            auto same = std::find_if(key.before.begin(), key.before.end(),
+                                     [&](const SavedValue& v) { return SameName(v.name, w.name); });
+            if (same != key.before.end()) {
+                same->type = w.type;
+                same->data = w.data;
+            } else {
+                key.before.push_back(w);
+            }
+        }
+        if (!earlier.kept) {
+            key.before.clear();
+        }
+        at->second = keys_.size();
+        return true;
+    };
+    for (const DestinationEntry& destination : planned.Destinations()) {
         SavedKey proxy;
         proxy.path = destination.ProxyKeyPath().Wide();
         proxy.wholeKey = true;
-        OpenRegistryKey key(registry);
-        long status = key.OpenStatus(proxy.path.c_str(), kKeyRead);
-        if (status == kRegistryOk) {
-            proxy.exists = true;
-            proxy.path = StoredKeyPath(registry, proxy.path);
-            if (!ReadAllValues(registry, key.Get(), proxy.values)) {
+        if (!state(proxy)) {
+            OpenRegistryKey key(registry);
+            long status = key.OpenStatus(proxy.path.c_str(), kKeyRead);
+            if (status == kRegistryOk) {
+                proxy.existed = true;
+                proxy.path = StoredKeyPath(registry, proxy.path);
+                if (!ReadAllValues(registry, key.Get(), proxy.before)) {
+                    return false;
+                }
+            } else if (status != kRegistryNotFound) {
                 return false;
             }
-        } else if (status != kRegistryNotFound) {
-            return false;
+        }
+        proxy.kept = planned.WritesProxyKeys() ? destination.selected : proxy.existed;
+        if (planned.WritesProxyKeys() && destination.selected) {
+            proxy.written = planned.ProxyEntryValues(destination);
         }
         keys_.push_back(std::move(proxy));
         for (const ConnectionEntry& connection : destination.connections) {
             SavedKey enabled;
             enabled.path = connection.keyPath.Wide();
-            OpenRegistryKey conn(registry);
-            SavedValue value;
-            if (!conn.Open(enabled.path.c_str(), kKeyRead) ||
-                !ReadOneValue(registry, conn.Get(), u"Enabled", value, enabled.exists)) {
-                return false;
+            if (!state(enabled)) {
+                OpenRegistryKey conn(registry);
+                SavedValue value;
+                if (!conn.Open(enabled.path.c_str(), kKeyRead) ||
+                    !ReadOneValue(registry, conn.Get(), u"Enabled", value, enabled.existed)) {
+                    return false;
+                }
+                if (enabled.existed) {
+                    enabled.before.push_back(std::move(value));
+                }
             }
-            if (enabled.exists) {
-                enabled.values.push_back(std::move(value));
+            enabled.kept = enabled.existed;
+            SavedValue written;
+            if (enabled.existed && ConnectionCatalogue::EnabledRewrite(
+                                       enabled.before[0], connection.enabled, written)) {
+                enabled.written.push_back(std::move(written));
             }
             keys_.push_back(std::move(enabled));
         }
@@ -299,28 +397,32 @@ bool RoutingSnapshot::Take(const ConnectionCatalogue& catalogue, ConnectionRegis
     return true;
 }
 
-bool RoutingSnapshot::Restore(ConnectionRegistry& registry) const {
+// Last write first: a key written twice comes back through its first state.
+bool RoutingSnapshot::Undo(ConnectionRegistry& registry) const {
     bool ok = true;
-    for (const SavedKey& saved : keys_) {
-        ok =
-            (saved.wholeKey ? RestoreWholeKey(registry, saved) : RestoreEnabled(registry, saved)) &&
-            ok;
+    for (auto saved = keys_.rbegin(); saved != keys_.rend(); ++saved) {
+        ok = (saved->wholeKey ? UndoWholeKey(registry, *saved) : UndoEnabled(registry, *saved)) &&
+             ok;
     }
     return ok;
 }
 
 std::string RoutingSnapshot::Serialize() const {
-    std::string out = std::string(kHeader) + "\n";
+    std::string out = std::string(kHeader) + "\nA " + std::to_string(attempts) + "\n";
     for (const SavedKey& k : keys_) {
         out += k.wholeKey ? "K whole " : "K value ";
-        out += k.exists ? "1" : "0";
+        out += k.existed ? "1 " : "0 ";
+        out += k.kept ? "1" : "0";
         HexText(out, k.path);
         out += "\n";
-        for (const SavedValue& v : k.values) {
-            out += "V " + std::to_string(v.type);
-            HexText(out, v.name);
-            Hex(out, v.data.data(), v.data.size());
-            out += "\n";
+        for (const auto& [kind, values] :
+             {std::pair{"B ", &k.before}, std::pair{"W ", &k.written}}) {
+            for (const SavedValue& v : *values) {
+                out += kind + std::to_string(v.type);
+                HexText(out, v.name);
+                Hex(out, v.data.data(), v.data.size());
+                out += "\n";
+            }
         }
     }
     return out + "end\n";
@@ -328,8 +430,10 @@ std::string RoutingSnapshot::Serialize() const {
 
 bool RoutingSnapshot::Parse(std::string_view text) {
     keys_.clear();
+    attempts = 0;
     std::vector<SavedKey> keys;
-    bool first = true;
+    uint32_t count = 0;
+    int line_number = 0;
     while (!text.empty()) {
         size_t end = text.find('\n');
         if (end == std::string_view::npos) {
@@ -337,43 +441,55 @@ bool RoutingSnapshot::Parse(std::string_view text) {
         }
         std::string_view line = text.substr(0, end);
         text.remove_prefix(end + 1);
-        if (first) {
+        ++line_number;
+        if (line_number == 1) {
             if (line != kHeader) {
                 return false;
             }
-            first = false;
             continue;
         }
-        if (line == "end") {
+        std::string_view kind = line.substr(0, 1);
+        line.remove_prefix(kind.size());
+        std::string_view a, b, c, d;
+        if (line_number == 2) {
+            if (kind != "A" || !Field(line, a) || !line.empty() || !ParseNumber(a, count)) {
+                return false;
+            }
+            continue;
+        }
+        if (kind == "e" && line == "nd") {
             if (!text.empty()) {
                 return false;
             }
             keys_ = std::move(keys);
+            attempts = count;
             return true;
         }
-        std::string_view kind = line.substr(0, 1);
-        line.remove_prefix(kind.size());
-        std::string_view a, b, c;
-        if (kind == "K" && Field(line, a) && Field(line, b) && Field(line, c) && line.empty() &&
-            (a == "whole" || a == "value") && (b == "0" || b == "1") &&
-            keys.size() < kMaxSavedKeys) {
+        if (kind == "K" && Field(line, a) && Field(line, b) && Field(line, c) && Field(line, d) &&
+            line.empty() && (a == "whole" || a == "value") && (b == "0" || b == "1") &&
+            (c == "0" || c == "1") && keys.size() < kMaxSavedKeys) {
             SavedKey k;
             k.wholeKey = a == "whole";
-            k.exists = b == "1";
-            if (!ParseHexText(c, k.path) || k.path.empty()) {
+            k.existed = b == "1";
+            k.kept = c == "1";
+            if (!ParseHexText(d, k.path) || !UnderConnectionManager(k.path, k.wholeKey)) {
                 return false;
             }
             keys.push_back(std::move(k));
-        } else if (kind == "V" && !keys.empty() && Field(line, a) && Field(line, b) &&
-                   Field(line, c) && line.empty()) {
+        } else if ((kind == "B" || kind == "W") && !keys.empty() && Field(line, a) &&
+                   Field(line, b) && Field(line, c) && line.empty()) {
             SavedValue v;
             SavedKey& k = keys.back();
+            std::vector<SavedValue>& values = kind == "B" ? k.before : k.written;
+            // Values before only where there was something; written only where the switch
+            // left something; a connection has one value, its "Enabled".
+            const bool allowed = kind == "B" ? k.existed : (k.wholeKey ? k.kept : k.existed);
             if (!ParseNumber(a, v.type) || !ParseHexText(b, v.name) || !ParseHex(c, v.data) ||
-                !k.exists || (!k.wholeKey && !k.values.empty()) ||
-                k.values.size() >= kMaxSavedKeys) {
+                !allowed || values.size() >= kMaxSavedKeys ||
+                (!k.wholeKey && (!values.empty() || !SameName(v.name, u"Enabled")))) {
                 return false;
             }
-            k.values.push_back(std::move(v));
+            values.push_back(std::move(v));
         } else {
             return false;
         }
@@ -383,20 +499,34 @@ bool RoutingSnapshot::Parse(std::string_view text) {
 
 bool RestoreAndForget(const RoutingSnapshot& snapshot, SnapshotStore& store,
                       ConnectionRegistry& registry) {
-    bool restored = snapshot.Restore(registry) || snapshot.Restore(registry);
-    return restored && store.Remove();
+    const bool undone = snapshot.Undo(registry) || snapshot.Undo(registry);
+    // Flushed before the file that could undo it goes.
+    return undone && registry.Flush() == kRegistryOk && (store.Remove() || store.SetAside());
 }
 
 bool RecoverRouting(SnapshotStore& store, ConnectionRegistry& registry) {
     std::string text;
-    if (!store.Load(text)) {
-        return true;
+    switch (store.Load(text)) {
+        case SnapshotLoad::kNone:
+            return true;
+        case SnapshotLoad::kUnreadable:
+            return false;  // it may hold the user's routing: kept, and nothing switched over it
+        case SnapshotLoad::kText:
+            break;
     }
     RoutingSnapshot snapshot;
     if (!snapshot.Parse(text)) {
-        return store.Remove();
+        return store.SetAside();  // damaged or foreign: changes nothing
     }
-    return RestoreAndForget(snapshot, store, registry);
+    if (RestoreAndForget(snapshot, store, registry)) {
+        return true;
+    }
+    ++snapshot.attempts;
+    if (snapshot.attempts < kRecoveryAttempts && store.Save(snapshot.Serialize())) {
+        return false;
+    }
+    registry.Flush();  // what was put back lasts
+    return store.SetAside();
 }
 
 }  // namespace pelmora

@@ -1,5 +1,7 @@
 #include "connections/send_receive_flow.h"
 
+#include <new>
+
 namespace pelmora {
 
 namespace {
@@ -52,14 +54,26 @@ bool Choose(SendReceiveDevice& device, const DualString& connectName,
     return device.ChooseConnection(names, choice) && choice < names.size();
 }
 
+const DestinationGuid* GuidOf(const ConnectionCatalogue& catalogue, const DualString& description) {
+    for (const DestinationEntry& destination : catalogue.Destinations()) {
+        if (destination.Description() == description) {
+            return &destination.info.guid;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 int32_t RunSendReceive(SendReceivePlatform& platform, const DualString& connectName,
                        std::vector<DualString>& choiceList) {
+    // One owner of the routing at a time: a switch in force belongs to its command, and
+    // nobody else undoes it while that command lives.
+    RoutingOwner owner(platform.snapshots);
     // A switch that an earlier command never undid is undone before anything else; while it
     // cannot be, no new switch is made over it (its snapshot holds the user's routing).
-    if (!RecoverRouting(platform.snapshots, platform.registry)) {
-        return 0;
+    if (!owner.Owned() || !RecoverRouting(platform.snapshots, platform.registry)) {
+        return kRoutingBusy;
     }
 
     PickerBinding picker(platform.device);
@@ -79,20 +93,33 @@ int32_t RunSendReceive(SendReceivePlatform& platform, const DualString& connectN
 
     DualString savedDescription, savedConnection, destination;
     if (!catalogue.CurrentRouting(savedDescription, savedConnection) ||
-        !catalogue.FindDestinationOfConnection(chosen, destination)) {
+        !catalogue.FindDestinationOfConnection(chosen, destination) ||
+        !catalogue.PlanSelection(destination, chosen)) {
         return 0;
     }
-    // What the switch may touch is kept, durably, before it is touched.
+    const DestinationGuid guid = *GuidOf(catalogue, destination);
+    // What the switch will touch is kept, durably, before it is touched, with what it writes.
     RoutingSnapshot snapshot;
     if (!snapshot.Take(catalogue, platform.registry) ||
         !platform.snapshots.Save(snapshot.Serialize())) {
         return 0;
     }
     int32_t result = 0;
-    if (catalogue.SelectConnection(destination, chosen) &&
-        platform.device.PickerEntry3(0, 1, 3000, 0, 0) == 1 &&
-        platform.device.PickerEntry8() != 0) {
-        result = platform.device.SyncMessages();
+    try {
+        catalogue.WriteBack();
+        platform.registry.Flush();
+        if (platform.device.PickerEntry3(0, 1, 3000, 0, 0) == 1 &&
+            platform.device.PickerEntry8() != 0) {
+            result = platform.device.SyncMessages();
+            // The sync runs after its request returns and reads the routing only when it asks
+            // for its connection: the switch stays until then.
+            if (result >= 0) {
+                platform.device.AwaitSyncConnection(guid);
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        RestoreAndForget(snapshot, platform.snapshots, platform.registry);
+        throw;
     }
     RestoreAndForget(snapshot, platform.snapshots, platform.registry);
     return result;

@@ -23,6 +23,9 @@ public:
     // The choice dialog over `names`: true with the chosen position, false when cancelled.
     virtual bool ChooseConnection(const std::vector<DualString>& names, size_t& choice) = 0;
     virtual int32_t SyncMessages() = 0;
+    // Returns once the sync that SyncMessages started has a connection to `destination` (it
+    // reads the routing when it asks for one), or when a bounded wait runs out.
+    virtual void AwaitSyncConnection(const DestinationGuid& destination) = 0;
 };
 
 struct SendReceivePlatform {
@@ -35,7 +38,9 @@ struct SendReceivePlatform {
 // Routes mail over the connection named `connectName` (or the one the user picks from all
 // of them, listed after what `choiceList` holds while the command runs), syncs while that
 // routing is in force, and puts the previous routing back exactly. The result is the
-// sync's, 0 when there was none.
+// sync's, 0 when there was none; kRoutingBusy when the routing cannot be changed now (another
+// command owns it, or an earlier switch is still to be undone).
+constexpr int32_t kRoutingBusy = static_cast<int32_t>(0x80004005);  // E_FAIL
 int32_t RunSendReceive(SendReceivePlatform& platform, const DualString& connectName,
                        std::vector<DualString>& choiceList);
 

@@ -34,8 +34,13 @@ public:
         auto create = Export<CREATE_OBJECT_NETPICK>(library_.Get(), L"CreateObjectNetpick");
         delete_ = Export<DELETE_OBJECT_NETPICK>(library_.Get(), L"DeleteObjectNetpick");
         object_ = (create != nullptr && delete_ != nullptr) ? create() : nullptr;
-        // No object is as good as no library: its operations cannot be reached.
+        // No object is as good as no library: its operations cannot be reached. An object
+        // without its table still exists, and goes back to the library that made it.
         if (object_ == nullptr || object_->lpVtbl == nullptr) {
+            if (object_ != nullptr) {
+                delete_(object_);
+                object_ = nullptr;
+            }
             library_.Reset();
             return false;
         }
@@ -60,6 +65,9 @@ public:
         return selected >= 0;
     }
     int32_t SyncMessages() override { return MailSyncMessages(nullptr, 1); }
+    void AwaitSyncConnection(const DestinationGuid& destination) override {
+        AwaitDestinationConnected(destination);
+    }
 
 private:
     HINSTANCE module_;
@@ -81,7 +89,7 @@ HRESULT SendReceiveCommand(SendReceiveContext& extension) {
         SendReceivePlatform platform{device, connectionManager, connectionManager, snapshots};
         return RunSendReceive(platform, extension.Settings().connectName, extension.ChoiceList());
     } catch (const std::bad_alloc&) {
-        // A switch in progress stays in its snapshot file for the next start.
+        // A switch in progress was undone on the way out.
         return E_OUTOFMEMORY;
     }
 }

@@ -95,19 +95,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<DualString> names = catalogue.ConnectionNames();
     DualString description, connection;
     catalogue.CurrentRouting(description, connection);
+    if (names.empty()) {
+        return 0;
+    }
+    const DualString& chosen = names[choice % names.size()];
+    DualString destination;
+    catalogue.FindDestinationOfConnection(chosen, destination);
+    catalogue.PlanSelection(destination, chosen);
     RoutingSnapshot snapshot;
-    if (names.empty() || !snapshot.Take(catalogue, device)) {
+    if (!snapshot.Take(catalogue, device)) {
         return 0;
     }
     RoutingSnapshot saved;
     if (!saved.Parse(snapshot.Serialize())) {
         __builtin_trap();  // a snapshot that cannot be read back cannot undo the switch
     }
-    const DualString& chosen = names[choice % names.size()];
-    DualString destination;
-    catalogue.FindDestinationOfConnection(chosen, destination);
-    catalogue.SelectConnection(destination, chosen);
-    if (!saved.Restore(device)) {
+    catalogue.WriteBack();
+    if (!saved.Undo(device)) {
         __builtin_trap();  // the in-memory registry never refuses a write
     }
     if (DumpKey(device) != before) {

@@ -307,7 +307,9 @@ output=$(inbox_run --view list --store "${messages[0]%% *}" --message "${first_m
 status=$(printf '%s\n' "$output" | sed -n 's/^status //p')
 echo "  接続を指定して送受信 -> status ${status:-none}"
 [ "$status" = 0x00000000 ] || failed=1
-sync_record=$(tail -n +"$((before + 1))" "$journal" | grep '"MailSyncMessages"' | tail -1 || true)
+# The sync runs after its request returns; the routing it saw is the one it met when it asked
+# for its connection.
+sync_record=$(tail -n +"$((before + 1))" "$journal" | grep '"SyncConnection"' | tail -1 || true)
 echo "routing before: $before_routing"
 if [ -n "$sync_record" ]; then
     echo "routing during: $(routing "$sync_record")"

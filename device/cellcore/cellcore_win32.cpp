@@ -1,5 +1,7 @@
 // The emulated device's Connection Manager: the destination networks listed in the profile's
-// "destinations.txt", read at each call so a test can change them between commands.
+// "destinations.txt", read at each call so a test can change them between commands, and the
+// status of one connection per destination: connected for the one the messaging library's
+// sync was given, disconnected for the others.
 #include <objbase.h>
 
 #include <new>
@@ -8,8 +10,10 @@
 
 #include "device/cemapi/device_profile.h"
 #include "device/device_files_win32.h"
+#include "device/routing_json_win32.h"
 #include "platform/wide.h"
 #include "sdk/connmgr.h"
+#include "sdk/connmgr_status.h"
 
 using namespace pelmora::device;
 
@@ -36,6 +40,74 @@ extern "C" HRESULT WINAPI ConnMgrEnumDestinations(int nIndex, CONNMGR_DESTINATIO
         d.description.copy(pelmora::U(info.szDescription), CONNMGR_MAX_DESC - 1);
         info.fSecure = d.secure ? TRUE : FALSE;
         *pDestInfo = info;
+        return S_OK;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+namespace {
+
+// Registry key names keep whatever letter case they were written in.
+bool SameGuidText(const std::u16string& a, const std::u16string& b) {
+    auto fold = [](char16_t c) {
+        return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
+    };
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (fold(a[i]) != fold(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+extern "C" HRESULT WINAPI ConnMgrQueryDetailedStatus(
+    CONNMGR_CONNECTION_DETAILED_STATUS* pStatusBuffer, DWORD* pcbBufferSize) {
+    if (pcbBufferSize == nullptr) {
+        return E_INVALIDARG;
+    }
+    try {
+        std::u16string folder;
+        std::string text;
+        if (!ProfileFolder(folder) || !ReadWholeFile(folder + u"\\destinations.txt", text)) {
+            return E_FAIL;
+        }
+        const std::vector<DestinationLine> list = ParseDestinationList(text);
+        std::u16string connected;
+        SyncConnection(connected);
+        // The records first, then their descriptions.
+        size_t needed = list.size() * sizeof(CONNMGR_CONNECTION_DETAILED_STATUS);
+        for (const DestinationLine& d : list) {
+            needed += (d.description.size() + 1) * sizeof(WCHAR);
+        }
+        if (pStatusBuffer == nullptr || *pcbBufferSize < needed) {
+            *pcbBufferSize = static_cast<DWORD>(needed);
+            return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+        }
+        BYTE* base = reinterpret_cast<BYTE*>(pStatusBuffer);
+        WCHAR* texts = reinterpret_cast<WCHAR*>(base + list.size() * sizeof(*pStatusBuffer));
+        for (size_t i = 0; i < list.size(); ++i) {
+            CONNMGR_CONNECTION_DETAILED_STATUS& s = pStatusBuffer[i];
+            s = CONNMGR_CONNECTION_DETAILED_STATUS{};
+            s.pNext = i + 1 < list.size() ? &pStatusBuffer[i + 1] : nullptr;
+            s.dwVer = 1;
+            if (FAILED(IIDFromString(pelmora::W(list[i].guid.c_str()), &s.guidDestNet))) {
+                return E_FAIL;
+            }
+            s.szDescription = texts;
+            list[i].description.copy(pelmora::U(texts), list[i].description.size());
+            texts[list[i].description.size()] = 0;
+            texts += list[i].description.size() + 1;
+            s.dwConnectionStatus = !connected.empty() && SameGuidText(list[i].guid, connected)
+                                       ? CONNMGR_STATUS_CONNECTED
+                                       : CONNMGR_STATUS_DISCONNECTED;
+        }
+        *pcbBufferSize = static_cast<DWORD>(needed);
         return S_OK;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;

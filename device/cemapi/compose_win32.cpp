@@ -6,16 +6,14 @@
 #include <vector>
 
 #include "device/cemapi/stand_in_win32.h"
+#include "device/device_files_win32.h"
+#include "device/routing_json_win32.h"
 #include "platform/owners.h"
 #include "platform/wide.h"
 
 namespace pelmora::device {
 
 namespace {
-
-const char16_t kConnectionsKey[] =
-    u"Comm\\ConnMgr\\Providers\\{7C4B7A38-5FF7-4bc1-80F6-5DA7870BB1AA}\\Connections";
-const char16_t kProxiesKey[] = u"Comm\\ConnMgr\\Providers\\{EF097F4C-DC4B-4c98-8FF6-AEF805DC0E8E}";
 
 // A bounded read of caller text (the request is not ours to trust).
 std::u16string CallerText(LPCWSTR text) {
@@ -43,101 +41,6 @@ std::string AttachmentsJson(LPCWSTR list, UINT count) {
         p += name.size() + 1;
     }
     return out + "]";
-}
-
-std::u16string ReadString(HKEY key, const char16_t* name, bool& found) {
-    wchar_t buf[1024] = {};
-    DWORD type = 0;
-    DWORD size = sizeof buf - sizeof(wchar_t);
-    found = RegQueryValueExW(key, W(name), nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) ==
-                ERROR_SUCCESS &&
-            (type == REG_SZ || type == REG_EXPAND_SZ);
-    if (!found) {
-        return {};
-    }
-    std::u16string text(U(buf), size / sizeof(wchar_t));
-    while (!text.empty() && text.back() == 0) {
-        text.pop_back();
-    }
-    return text;
-}
-
-void AddOptionalString(JsonObject& o, const char* key, HKEY hkey, const char16_t* name) {
-    bool found = false;
-    const std::u16string v = ReadString(hkey, name, found);
-    if (found) {
-        o.Text(key, v);
-    } else {
-        o.Null(key);
-    }
-}
-
-// Calls visit(name, key) for each subkey of HKLM\path that opens for reading.
-template <typename Visit>
-void ForEachSubkey(const char16_t* path, Visit visit) {
-    RegKey parent;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, W(path), 0, KEY_READ, parent.Put()) != ERROR_SUCCESS) {
-        return;
-    }
-    for (DWORD i = 0; i < 1024; ++i) {
-        wchar_t name[260];
-        DWORD n = 260;
-        const LONG r = RegEnumKeyExW(parent.Get(), i, name, &n, nullptr, nullptr, nullptr, nullptr);
-        if (r == ERROR_NO_MORE_ITEMS) {
-            break;
-        }
-        RegKey child;
-        if (r != ERROR_SUCCESS ||
-            RegOpenKeyExW(parent.Get(), name, 0, KEY_READ, child.Put()) != ERROR_SUCCESS) {
-            continue;
-        }
-        visit(std::u16string(U(name), n), child.Get());
-    }
-}
-
-std::string JoinJson(const std::vector<std::string>& items) {
-    std::string out = "[";
-    for (size_t i = 0; i < items.size(); ++i) {
-        out += (i > 0 ? ", " : "") + items[i];
-    }
-    return out + "]";
-}
-
-// Which connections are enabled and which destinations carry an HTTP proxy entry, as the
-// registry holds them right now.
-std::string RoutingJson() {
-    std::vector<std::string> connections;
-    ForEachSubkey(kConnectionsKey, [&](const std::u16string& name, HKEY key) {
-        JsonObject o;
-        o.Text("name", name);
-        BYTE value[260] = {};
-        DWORD size = sizeof value;
-        if (RegQueryValueExW(key, L"Enabled", nullptr, nullptr, value, &size) == ERROR_SUCCESS &&
-            size >= 4) {
-            o.Number("enabled", value[0] | (value[1] << 8) | (value[2] << 16) |
-                                    (static_cast<DWORD>(value[3]) << 24));
-        } else {
-            o.Null("enabled");
-        }
-        AddOptionalString(o, "destId", key, u"DestId");
-        connections.push_back(o.Finish());
-    });
-    std::vector<std::string> proxies;
-    ForEachSubkey(kProxiesKey, [&](const std::u16string& name, HKEY key) {
-        if (name.compare(0, 5, u"HTTP-") != 0) {
-            return;
-        }
-        JsonObject o;
-        o.Text("destination", name.substr(5));
-        AddOptionalString(o, "srcId", key, u"SrcId");
-        AddOptionalString(o, "destId", key, u"DestId");
-        AddOptionalString(o, "proxy", key, u"Proxy");
-        proxies.push_back(o.Finish());
-    });
-    return JsonObject()
-        .Raw("connections", JoinJson(connections))
-        .Raw("proxies", JoinJson(proxies))
-        .Finish();
 }
 
 // The compose window: a read-only view of the request, closed by the user.
@@ -273,12 +176,51 @@ extern "C" HRESULT WINAPI MailComposeMessage(MAILCOMPOSEFIELDS* pmcf) {
     return hr;
 }
 
+namespace {
+
+// The sync itself, after its request has returned: it asks the Connection Manager for its
+// connection, which is routed as the registry says at that moment.
+DWORD WINAPI RunSync(LPVOID module) {
+    Sleep(200);  // the request has long returned when the sync gets going
+    try {
+        std::u16string folder;
+        if (ProfileFolder(folder)) {
+            JsonObject line;
+            line.Utf8("call", "SyncConnection").Raw("routing", RoutingJson());
+            AppendLine(folder + u"\\outbox.jsonl", line.Finish(true));
+            SetSyncConnection(RoutedDestination());
+        }
+    } catch (const std::bad_alloc&) {
+        // No connection: the caller's wait runs out.
+    }
+    FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);
+}
+
+}  // namespace
+
+// "MailSyncMessages": asynchronous, it may return before the synchronization takes place.
 extern "C" HRESULT WINAPI MailSyncMessages(LPCWSTR pszAccount, DWORD dwFlags) {
-    return JournalRequest(&Faults::sync, [pszAccount, dwFlags](JsonObject& line) {
+    const HRESULT hr = JournalRequest(&Faults::sync, [pszAccount, dwFlags](JsonObject& line) {
         line.Utf8("call", "MailSyncMessages")
             .Text("account", U(pszAccount))
-            .Number("flags", dwFlags)
-            .Raw("routing", RoutingJson());
+            .Number("flags", dwFlags);
         return S_OK;
     });
+    if (FAILED(hr)) {
+        return hr;
+    }
+    DropSyncConnection();  // an earlier sync's connection is not this one's
+    // The thread keeps this library loaded until it ends.
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(&RunSync), &self)) {
+        return E_FAIL;
+    }
+    HANDLE thread = CreateThread(nullptr, 0, RunSync, self, 0, nullptr);
+    if (thread == nullptr) {
+        FreeLibrary(self);
+        return E_OUTOFMEMORY;
+    }
+    CloseHandle(thread);
+    return S_OK;
 }

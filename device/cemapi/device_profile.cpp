@@ -177,6 +177,8 @@ Faults ParseFaults(std::string_view utf8) {
             {"netpick_missing", &faults.netpickMissing, nullptr},
             {"netpick_create_null", &faults.netpickCreateNull, nullptr},
             {"netpick_exit", &faults.netpickExit, nullptr},
+            {"netpick_hold", &faults.netpickHold, nullptr},
+            {"netpick_table_null", &faults.netpickTableNull, nullptr},
             {"netpick_entry3", nullptr, &faults.netpickEntry3},
             {"netpick_entry8", nullptr, &faults.netpickEntry8},
             {"contacts_create_null", &faults.contactsCreateNull, nullptr},

@@ -67,6 +67,8 @@ struct Faults {
     uint32_t netpickEntry3 = 1;      // what entry 3 returns
     uint32_t netpickEntry8 = 1;      // what entry 8 returns
     bool netpickExit = false;        // the process ends inside entry 3 (killed mid-command)
+    bool netpickHold = false;        // entry 3 waits until a test lets it go (see the picker)
+    bool netpickTableNull = false;   // the object made has no operation table
 
     // The contacts library (pimstore.dll).
     Fault contactsCreate;             // creating the contacts application object

@@ -1,11 +1,14 @@
 // The emulated device's connection picker, Netpick.dll. Every call goes to the profile's
-// journal with its arguments and result; the profile's faults file can keep the library from
-// loading, make the creation give no object, choose what entries 3 and 8 return, or end the
-// process inside entry 3 (a command killed after its routing switch).
+// journal with its arguments and result, entry 3 also with the routing in force; the
+// profile's faults file can keep the library from loading, make the creation give no object
+// or one without its table, choose what entries 3 and 8 return, end the process inside
+// entry 3 (a command killed after its routing switch), or hold it there: entry 3 then sets
+// the event kInsidePicker and waits (a minute at most) for kLeavePicker.
 #include <string>
 
 #include "device/cemapi/device_profile.h"
 #include "device/device_files_win32.h"
+#include "device/routing_json_win32.h"
 #include "sdk/netpick.h"
 
 using namespace pelmora::device;
@@ -55,10 +58,24 @@ int WINAPI Entry3(NETPICK_OBJECT* self, DWORD a, DWORD b, DWORD c, DWORD d, DWOR
         .Number("entry", 3)
         .Utf8("object", self != nullptr ? "given" : "null")
         .Raw("args", args)
-        .Number("result", faults.netpickEntry3);
+        .Number("result", faults.netpickEntry3)
+        .Raw("routing", RoutingJson());
     Journal(line);
     if (faults.netpickExit) {
         TerminateProcess(GetCurrentProcess(), 3);
+    }
+    if (faults.netpickHold) {
+        HANDLE inside = CreateEventW(nullptr, TRUE, FALSE, L"Pelmora.Test.InsidePicker");
+        HANDLE leave = CreateEventW(nullptr, TRUE, FALSE, L"Pelmora.Test.LeavePicker");
+        if (inside != nullptr && leave != nullptr) {
+            SetEvent(inside);
+            WaitForSingleObject(leave, 60000);
+        }
+        for (HANDLE h : {inside, leave}) {
+            if (h != nullptr) {
+                CloseHandle(h);
+            }
+        }
     }
     return static_cast<int>(faults.netpickEntry3);
 }
@@ -86,7 +103,8 @@ const NETPICK_VTBL kTable = {
 
 extern "C" NETPICK_OBJECT* WINAPI CreateObjectNetpick() {
     std::u16string folder;
-    const bool none = ProfileFaults(folder).netpickCreateNull;
+    const Faults faults = ProfileFaults(folder);
+    const bool none = faults.netpickCreateNull;
     JsonObject line;
     line.Utf8("call", "CreateObjectNetpick").Utf8("object", none ? "null" : "given");
     Journal(line);
@@ -95,7 +113,7 @@ extern "C" NETPICK_OBJECT* WINAPI CreateObjectNetpick() {
     }
     Picker* picker = new (std::nothrow) Picker;
     if (picker != nullptr) {
-        picker->lpVtbl = &kTable;
+        picker->lpVtbl = faults.netpickTableNull ? nullptr : &kTable;
     }
     return picker;
 }

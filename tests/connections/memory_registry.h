@@ -109,6 +109,7 @@ public:
         auto v = Find(k, name);
         return v == k.values.end() ? kRegistryNotFound : (k.values.erase(v), kRegistryOk);
     }
+    long Flush() override { return kRegistryOk; }
 
 private:
     Key& At(RegistryKeyHandle key) { return keys.at(*reinterpret_cast<std::u16string*>(key)); }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -56,13 +57,26 @@ inline std::vector<uint8_t> Dword(uint32_t n) {
 }
 
 // Counts the registry's writes (set, delete, create); the N-th fails, once or from then on.
+// Knows whether a write came after the last flush.
 template <typename Registry>
 class FailingWrites : public Registry {
 public:
     int failWrite = 0;  // 0: none
     bool failOnward = false;
     int writes = 0;
+    bool unflushed = false;
+    bool failValueEnum = false;  // no key's values can be listed
 
+    long EnumValue(RegistryKeyHandle key, uint32_t index, char16_t* name, uint32_t* nameChars,
+                   uint32_t* type, uint8_t* data, uint32_t* size) override {
+        return failValueEnum ? kRegistryAccessDenied
+                             : Registry::EnumValue(key, index, name, nameChars, type, data, size);
+    }
+
+    long Flush() override {
+        unflushed = false;
+        return Registry::Flush();
+    }
     long CreateKey(const char16_t* path, uint32_t access, RegistryKeyHandle* key) override {
         return Write() ? Registry::CreateKey(path, access, key) : kRegistryAccessDenied;
     }
@@ -80,7 +94,9 @@ public:
 private:
     bool Write() {
         ++writes;
-        return failWrite == 0 || writes < failWrite || (writes > failWrite && !failOnward);
+        const bool ok = failWrite == 0 || writes < failWrite || (writes > failWrite && !failOnward);
+        unflushed = unflushed || ok;
+        return ok;
     }
 };
 
@@ -113,6 +129,76 @@ inline std::string DumpKey(ConnectionRegistry& registry,
         }
         out += DumpKey(registry, path + u"\\" + std::u16string(name, chars));
     }
+    return out;
+}
+
+// The routing value by value: each connection's "Enabled" number in enumeration order, then
+// each proxy key with its values (texts and numbers); identifier texts shown as #0, #1, #2.
+inline std::string RoutingValues(ConnectionRegistry& registry) {
+    auto shown = [](std::u16string text) {
+        for (int d = 0; d < 3; ++d) {
+            for (const std::u16string& id : {IdText(d), IdText(d + 10)}) {
+                for (size_t at; (at = text.find(id)) != std::u16string::npos;) {
+                    text.replace(at, id.size(), u"#" + Wide(std::to_string(d)));
+                }
+            }
+        }
+        return ToMultibyte(text);
+    };
+    auto each = [&](const std::u16string& path, auto visit) {
+        OpenRegistryKey parent(registry);
+        char16_t name[512];
+        for (uint32_t i = 0; parent.Get() != nullptr || parent.Open(path.c_str(), kKeyRead); ++i) {
+            uint32_t chars = 512;
+            if (registry.EnumKey(parent.Get(), i, name, &chars) != kRegistryOk) {
+                break;
+            }
+            OpenRegistryKey key(registry);
+            const std::u16string leaf(name, chars);
+            if (key.Open((path + u"\\" + leaf).c_str(), kKeyRead)) {
+                visit(leaf, key.Get());
+            }
+        }
+    };
+    auto value = [&](uint32_t type, const uint8_t* data, uint32_t size) {
+        std::u16string text;
+        for (uint32_t b = 0; b + 1 < size && (data[b] | data[b + 1]) != 0; b += 2) {
+            text.push_back(static_cast<char16_t>(data[b] | (data[b + 1] << 8)));
+        }
+        uint32_t n = 0;
+        std::memcpy(&n, data, std::min<uint32_t>(size, 4));
+        return type == kRegistryString ? shown(text) : std::to_string(n);
+    };
+    std::string out;
+    each(kConnectionsKeyPath, [&](const std::u16string& name, RegistryKeyHandle key) {
+        uint8_t data[260];
+        uint32_t type = 0, size = sizeof data;
+        out += ToMultibyte(name) + "=";
+        out += registry.QueryValue(key, u"Enabled", &type, data, &size) == kRegistryOk
+                   ? value(kRegistryDword, data, size)
+                   : "-";
+        out += " ";
+    });
+    const std::u16string prefix = kProxyKeyPrefix;
+    each(prefix.substr(0, prefix.rfind(u'\\')), [&](const std::u16string& name,
+                                                    RegistryKeyHandle key) {
+        out += "| " + shown(name) + " ";
+        char16_t valueName[64];
+        uint8_t data[1024];
+        std::vector<std::string> values;  // by name: the enumeration order is the registry's
+        for (uint32_t i = 0;; ++i) {
+            uint32_t chars = 64, size = sizeof data, type = 0;
+            if (registry.EnumValue(key, i, valueName, &chars, &type, data, &size) != kRegistryOk) {
+                break;
+            }
+            values.push_back(ToMultibyte(std::u16string(valueName, chars)) + "=" +
+                             value(type, data, size) + " ");
+        }
+        std::sort(values.begin(), values.end());
+        for (const std::string& v : values) {
+            out += v;
+        }
+    });
     return out;
 }
 
@@ -156,9 +242,12 @@ public:
             std::u16string path = kProxyKeyPrefix + IdText(dest);
             PutKey(path);
             if (proxy != "-") {
+                PutValue(path, u"ConnectionGUID", kRegistryString, Bytes(Wide("c" + proxy)));
                 PutValue(path, u"Proxy", kRegistryString, Bytes(Wide(proxy)));
+                PutValue(path, u"DestId", kRegistryString, Bytes(Wide("d" + proxy)));
                 PutValue(path, u"SrcId", kRegistryString, Bytes(IdText(dest)));
                 PutValue(path, u"Enable", kRegistryDword, Dword(1));
+                PutValue(path, u"Type", kRegistryDword, Dword(2));
             }
         }
     }
@@ -179,6 +268,7 @@ public:
                 }
             }
             real_.writes = 0;
+            real_.unflushed = false;
         }
         return real_;
     }

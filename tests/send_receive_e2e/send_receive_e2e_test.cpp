@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "connections/connection_manager_win32.h"
+#include "platform/owners.h"
 #include "platform/wide.h"
 #include "sdk/cemapi.h"
 #include "tests/choice_dialog/dialog_driver.h"
@@ -37,9 +38,9 @@ bool SnapshotLeft() {
     return GetFileAttributesW(kSnapshot) != INVALID_FILE_ATTRIBUTES;
 }
 
-// The journal in short: each call, entry 3 with its arguments, the sync with the destination
-// carrying the proxy entry (W: work, I: Internet) and the connections enabled at that moment.
-std::string Calls(const std::vector<JournalLine>& lines) {
+// The routing a journal line records: the destination carrying the proxy entry (W: work,
+// I: Internet) and the connections enabled.
+std::string Routing(const JournalLine& line) {
     const std::pair<const char*, const char*> kRouting[] = {
         {"\"destination\": \"{8E2F4A60", "W:"},
         {"\"destination\": \"{5A1D7E20", "I:"},
@@ -47,17 +48,26 @@ std::string Calls(const std::vector<JournalLine>& lines) {
         {"\"mopera U\", \"enabled\": 1", " mopera U"},
         {"\"社内無線LAN\", \"enabled\": 1", " 社内無線LAN"},
         {"\"ダイヤルアップ\", \"enabled\": 1", " ダイヤルアップ"}};
+    std::string out = "(";
+    for (const auto& [json, shown] : kRouting) {
+        out += line.Raw("routing").find(json) != std::string_view::npos ? shown : "";
+    }
+    return out + ")";
+}
+
+// The journal in short: each call, entry 3 with its arguments and the routing then, the
+// sync's request, and the routing the sync met when it asked for its connection.
+std::string Calls(const std::vector<JournalLine>& lines) {
     std::string out;
     for (const JournalLine& line : lines) {
         const std::string call = Utf8FromWide(line.Text("call").value_or(u""));
         if (call == "NetpickEntry") {
-            out += std::string(line.Raw("entry")) + std::string(line.Raw("args")) + " ";
+            out += std::string(line.Raw("entry")) + std::string(line.Raw("args"));
+            out += line.Raw("entry") == "3" ? Routing(line) + " " : " ";
         } else if (call == "MailSyncMessages") {
-            out += "sync(";
-            for (const auto& [json, shown] : kRouting) {
-                out += line.Raw("routing").find(json) != std::string_view::npos ? shown : "";
-            }
-            out += ") ";
+            out += "sync ";
+        } else if (call == "SyncConnection") {
+            out += "connected" + Routing(line) + " ";
         } else {
             out += call + " ";
         }
@@ -122,23 +132,30 @@ std::string Picker(const std::string& between) {
     return "NetpickLoad CreateObjectNetpick " + between + "DeleteObjectNetpick NetpickFree ";
 }
 
+// The sync asks for its connection after its request returned, over the routing still
+// switched.
 const Case kCases[] = {
     {"by_name", u"社内無線LAN", "", std::nullopt, S_OK,
-     Picker("3[0, 1, 3000, 0, 0] 8 sync(W: mopera U 社内無線LAN) ")},
+     Picker("3[0, 1, 3000, 0, 0](W: mopera U 社内無線LAN) 8 sync "
+            "connected(W: mopera U 社内無線LAN) ")},
     {"case_differs_dialog_outlook_mail", u"社内無線lan", "", 2, S_OK,
-     "Outlookメール " + Picker("3[0, 1, 3000, 0, 0] 8 sync(W: ActiveSync mopera U) ")},
+     "Outlookメール " + Picker("3[0, 1, 3000, 0, 0](W: ActiveSync mopera U) 8 sync "
+                               "connected(W: ActiveSync mopera U) ")},
     {"dialog_first_line", u"", "", 0, S_OK,
-     "mopera U " + Picker("3[0, 1, 3000, 0, 0] 8 sync(I: ActiveSync mopera U) ")},
+     "mopera U " + Picker("3[0, 1, 3000, 0, 0](I: ActiveSync mopera U) 8 sync "
+                          "connected(I: ActiveSync mopera U) ")},
     {"dialog_cancelled", u"", "", -1, S_OK, "closed " + Picker("")},
     {"entry3_refuses", u"社内無線LAN", "netpick_entry3=0\n", std::nullopt, S_OK,
-     Picker("3[0, 1, 3000, 0, 0] ")},
+     Picker("3[0, 1, 3000, 0, 0](W: mopera U 社内無線LAN) ")},
     {"entry8_refuses", u"mopera U", "netpick_entry8=0\n", std::nullopt, S_OK,
-     Picker("3[0, 1, 3000, 0, 0] 8 ")},
+     Picker("3[0, 1, 3000, 0, 0](I: ActiveSync mopera U) 8 ")},
     {"no_picker_library", u"社内無線LAN", "netpick_missing=1\n", std::nullopt, S_OK, ""},
     {"picker_gives_no_object", u"社内無線LAN", "netpick_create_null=1\n", std::nullopt, S_OK,
      "NetpickLoad CreateObjectNetpick NetpickFree "},
+    {"picker_object_without_table", u"社内無線LAN", "netpick_table_null=1\n", std::nullopt, S_OK,
+     "NetpickLoad CreateObjectNetpick DeleteObjectNetpick NetpickFree "},
     {"sync_fails", u"社内無線LAN", "sync=0x80004005\n", std::nullopt, E_FAIL,
-     Picker("3[0, 1, 3000, 0, 0] 8 ")},
+     Picker("3[0, 1, 3000, 0, 0](W: mopera U 社内無線LAN) 8 ")},
 };
 
 TEST_F(SendReceiveEndToEnd, RunsEachPathAndPutsTheRegistryBack) {
@@ -185,6 +202,15 @@ TEST_F(SendReceiveEndToEnd, NextCommandOrSettingsProgramUndoesASwitchLeftByAKill
                   3u);
         EXPECT_NE(RegistryDump(), before_);
         EXPECT_TRUE(SnapshotLeft());
+        {
+            // Held unreadable, the snapshot blocks the next command and stays.
+            FileHandle held(CreateFileW(kSnapshot, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+            ASSERT_TRUE(held);
+            profile_.SetFaults("");
+            EXPECT_EQ(Invoke(), E_FAIL);
+            EXPECT_TRUE(SnapshotLeft());
+        }
         if (bySettingsProgram) {
             SettingsProgram program(u"C:\\Program Files\\Pelmora");
             ASSERT_NE(program.Window(), nullptr);
@@ -197,6 +223,41 @@ TEST_F(SendReceiveEndToEnd, NextCommandOrSettingsProgramUndoesASwitchLeftByAKill
         EXPECT_EQ(RegistryDump(), before_);
         EXPECT_FALSE(SnapshotLeft());
     }
+}
+
+// The settings program started while a command sits inside the picker leaves the command's
+// switch and snapshot alone; the command puts the routing back itself.
+TEST_F(SendReceiveEndToEnd, SettingsProgramLeavesACommandInProgressAlone) {
+    ASSERT_TRUE(settings_.WriteConnectName(u"社内無線LAN"));
+    profile_.SetFaults("netpick_hold=1\n");
+    KernelHandle inside(CreateEventW(nullptr, TRUE, FALSE, L"Pelmora.Test.InsidePicker"));
+    KernelHandle leave(CreateEventW(nullptr, TRUE, FALSE, L"Pelmora.Test.LeavePicker"));
+    const std::u16string text = u"\"" + HostPath(PELMORA_INBOX_EXE) +
+                                u"\" --view list --store 0 --message m1 --item " + kVerb;
+    std::wstring command(W(text.c_str()));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &info));
+    KernelHandle process(info.hProcess);
+    CloseHandle(info.hThread);
+    ASSERT_EQ(WaitForSingleObject(inside.Get(), 30000), WAIT_OBJECT_0)
+        << "no command in the picker";
+    const std::string switched = RegistryDump();
+    {
+        SettingsProgram program(u"C:\\Program Files\\Pelmora");
+        ASSERT_NE(program.Window(), nullptr);
+        PostMessageW(program.Window(), WM_CLOSE, 0, 0);
+        EXPECT_EQ(program.WaitForExit(), 0u);
+    }
+    EXPECT_EQ(RegistryDump(), switched);
+    EXPECT_NE(switched, before_);
+    EXPECT_TRUE(SnapshotLeft());
+    SetEvent(leave.Get());
+    ASSERT_EQ(WaitForSingleObject(process.Get(), 60000), WAIT_OBJECT_0) << "command never ended";
+    EXPECT_EQ(RegistryDump(), before_);
+    EXPECT_FALSE(SnapshotLeft());
 }
 
 }  // namespace
