@@ -47,7 +47,7 @@ static_assert(kPageSize == 72 && kHeaderSize == 72, "the natural layout");
 // that gets the same window handle finds its own page, never an earlier one's.
 struct Binding {
     HWND dialog;
-    std::wstring name;
+    std::u16string name;  // not wchar_t: the runtime's prebuilt wchar_t string is large
 };
 std::vector<Binding> g_bindings;
 int g_bindingsMade = 0;
@@ -60,7 +60,7 @@ bool Bind(HWND dialog, SettingsPage* page) {
     wchar_t name[32] = {};
     wsprintfW(name, L"PPage_%d", g_bindingsMade);
     try {
-        g_bindings.push_back({dialog, name});
+        g_bindings.push_back({dialog, U(name)});
     } catch (...) {
         return false;
     }
@@ -82,14 +82,15 @@ std::vector<Binding>::iterator FindBinding(HWND dialog) {
 
 SettingsPage* BoundPage(HWND dialog) {
     auto it = FindBinding(dialog);
-    return it != g_bindings.end() ? static_cast<SettingsPage*>(GetPropW(dialog, it->name.c_str()))
-                                  : nullptr;
+    return it != g_bindings.end()
+               ? static_cast<SettingsPage*>(GetPropW(dialog, W(it->name.c_str())))
+               : nullptr;
 }
 
 void Unbind(HWND dialog) {
     auto it = FindBinding(dialog);
     if (it != g_bindings.end()) {
-        RemovePropW(dialog, it->name.c_str());
+        RemovePropW(dialog, W(it->name.c_str()));
         g_bindings.erase(it);
     }
 }

@@ -25,11 +25,13 @@ bool WritePiece(HANDLE file, const std::string& piece) {
            written == piece.size();
 }
 
-std::wstring FolderOf(const wchar_t* path) {
-    std::wstring p(path);
-    const size_t slash = p.find_last_of(L"\\/");
-    if (slash == std::wstring::npos) {
-        return L".";
+// In char16_t rather than wchar_t: the runtime's prebuilt wchar_t string is a large piece
+// of the deliverables that nothing else needs.
+std::u16string FolderOf(const char16_t* path) {
+    std::u16string p(path);
+    const size_t slash = p.find_last_of(u"\\/");
+    if (slash == std::u16string::npos) {
+        return u".";
     }
     if (slash == 0) {
         return p.substr(0, 1);
@@ -71,7 +73,7 @@ IniReadResult ReadIniFileBytes(const char16_t* path, std::string& bytes) {
 
 bool ReplaceIniFile(const char16_t* path, const std::vector<std::string>& pieces) {
     wchar_t temp[MAX_PATH + 1];
-    if (GetTempFileNameW(FolderOf(W(path)).c_str(), L"pel", 0, temp) == 0) {
+    if (GetTempFileNameW(W(FolderOf(path).c_str()), L"pel", 0, temp) == 0) {
         return false;
     }
     bool ok;
