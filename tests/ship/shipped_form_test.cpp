@@ -84,7 +84,9 @@ const Section* Find(const std::vector<Section>& sections, const std::string& nam
     return nullptr;
 }
 
-// The checksum a .gnu_debuglink section carries: CRC-32 as in zlib (reflected 0xEDB88320).
+// A .gnu_debuglink section holds the debug file's name without folders, a NUL, padding to
+// four bytes and the file's CRC-32 (GDB manual, "Debugging Information in Separate Files";
+// the CRC of zlib, reflected polynomial 0xEDB88320).
 uint32_t Crc32(const std::string& bytes) {
     uint32_t crc = 0xFFFFFFFFu;
     for (unsigned char c : bytes) {
@@ -134,7 +136,9 @@ std::u16string VersionString(const std::vector<char>& info, const char16_t* bloc
     return static_cast<const char16_t*>(value);
 }
 
-// Read through the platform's version functions, as the handheld's file properties do.
+// Read through the platform's version functions, as the handheld's file properties do
+// (VerQueryValueW, winver.h: "\\" gives VS_FIXEDFILEINFO, "\\VarFileInfo\\Translation" the
+// language and code page pairs, "\\StringFileInfo\\<language><code page>\\<name>" a string).
 TEST_P(ShippedForm, CarriesOneVersionInJapaneseAndEnglish) {
     const std::u16string path = HostPath(GetParam().path);
     DWORD ignored = 0;
