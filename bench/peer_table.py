@@ -3,9 +3,10 @@
 package on the same generated messages, the ratios, the per-byte linearity, the peak heap
 and (with valgrind) the instruction count of one message.
 
-    peer_table.py BENCH_BUILD_FOLDER
+    peer_table.py BENCH_BUILD_FOLDER [WINDOWS_BUILD_FOLDER...]
 
-Times are CPU time per message, the best of five runs for every peer.
+Times are CPU time per message, the best of five runs for every peer. Each Windows build
+folder adds the sizes of the deliverables as they ship from it.
 """
 import json
 import os
@@ -48,6 +49,24 @@ def instructions(program):
         return int(m.group(1)) if m else None
 
 
+DELIVERABLES = ("menuext/Pelmora.dll", "setting_app/PelmoraSetting.exe")
+SIZE_LIMIT_KB = 256  # each deliverable of the 32-bit build
+
+
+def print_sizes(builds):
+    print("Deliverables as shipped (KB of 1024 bytes; at most {} KB each on win32)".format(
+        SIZE_LIMIT_KB))
+    print("| build | " + " | ".join(os.path.basename(d) for d in DELIVERABLES) + " |")
+    print("|---|" + "---:|" * len(DELIVERABLES))
+    for build in builds:
+        cells = []
+        for d in DELIVERABLES:
+            path = os.path.join(build, d)
+            cells.append("{:.1f}".format(os.path.getsize(path) / 1024.0)
+                         if os.path.exists(path) else "-")
+        print("| {} | {} |".format(os.path.basename(os.path.normpath(build)), " | ".join(cells)))
+
+
 def main():
     build = os.path.abspath(sys.argv[1])
     bench = os.path.join(build, "bench")
@@ -88,6 +107,8 @@ def main():
               "byte, at most 4)".format(LARGEST, peak, peak / LARGEST))
     if ir is not None:
         print("instructions, one parse and reply of {} bytes (callgrind): {:,}".format(LARGEST, ir))
+    if len(sys.argv) > 2:
+        print_sizes([os.path.abspath(b) for b in sys.argv[2:]])
     if LARGEST in gmime and LARGEST in python:
         print("targets at {} bytes: GMime / Pelmora >= 3 ({:.1f}), Python / Pelmora >= 15 "
               "({:.1f})".format(LARGEST, gmime[LARGEST] / pelmora[LARGEST],
