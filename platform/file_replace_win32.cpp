@@ -3,6 +3,9 @@
 #include <new>
 #include <string>
 
+#include "platform/owners.h"
+#include "platform/wide.h"
+
 namespace pelmora {
 namespace {
 
@@ -34,15 +37,15 @@ bool WriteSide(const wchar_t* side, ReplaceWriter write, void* context) {
     if (!Allowed(ReplaceStep::kWriteSide)) {
         return false;
     }
-    HANDLE file =
-        CreateFileW(side, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    FileHandle file(
+        CreateFileW(side, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         return false;
     }
-    const bool ok =
-        write(file, context) && Allowed(ReplaceStep::kFlushSide) && FlushFileBuffers(file);
+    const bool ok = write(file.Get(), context) && Allowed(ReplaceStep::kFlushSide) &&
+                    FlushFileBuffers(file.Get());
     const DWORD error = GetLastError();
-    CloseHandle(file);
+    file.Reset();
     SetLastError(error);
     return ok;
 }
@@ -64,10 +67,12 @@ bool SetAside(const wchar_t* path, const wchar_t* kept) {
     }
 }
 
-bool Replace(const std::wstring& path, ReplaceWriter write, void* context) {
-    const std::wstring side = path + L".new";
-    const std::wstring kept = path + L".old";
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+// UTF-16 strings rather than wchar_t ones: the runtime's prebuilt wchar_t string is a large
+// piece of the deliverables that nothing else needs.
+bool Replace(const std::u16string& path, ReplaceWriter write, void* context) {
+    const std::u16string side = path + u".new";
+    const std::u16string kept = path + u".old";
+    const DWORD attributes = GetFileAttributesW(W(path));
     const bool hasOld = attributes != INVALID_FILE_ATTRIBUTES;
     if (hasOld && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
         SetLastError(ERROR_ACCESS_DENIED);
@@ -75,23 +80,23 @@ bool Replace(const std::wstring& path, ReplaceWriter write, void* context) {
     }
     // Without <path>, a kept copy is the current content: it stays until the new one is in.
     // Beside a whole <path> it is left from a replace stopped after its move-in.
-    bool ok = WriteSide(side.c_str(), write, context);
-    if (ok && hasOld && GetFileAttributesW(kept.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        ok = Allowed(ReplaceStep::kDropStale) && DeleteFileW(kept.c_str());
+    bool ok = WriteSide(W(side), write, context);
+    if (ok && hasOld && GetFileAttributesW(W(kept)) != INVALID_FILE_ATTRIBUTES) {
+        ok = Allowed(ReplaceStep::kDropStale) && DeleteFileW(W(kept));
     }
-    ok = ok && (!hasOld || SetAside(path.c_str(), kept.c_str()));
-    if (ok && Allowed(ReplaceStep::kMoveIn) && MoveFileW(side.c_str(), path.c_str())) {
+    ok = ok && (!hasOld || SetAside(W(path), W(kept)));
+    if (ok && Allowed(ReplaceStep::kMoveIn) && MoveFileW(W(side), W(path))) {
         // A kept copy that cannot go now is dropped by the next replace.
         if (Allowed(ReplaceStep::kDropKept)) {
-            DeleteFileW(kept.c_str());
+            DeleteFileW(W(kept));
         }
         return true;
     }
     const DWORD error = GetLastError();
     if (ok && hasOld && Allowed(ReplaceStep::kPutBack)) {
-        MoveFileW(kept.c_str(), path.c_str());  // failing, readers take the kept copy
+        MoveFileW(W(kept), W(path));  // failing, readers take the kept copy
     }
-    DeleteFileW(side.c_str());
+    DeleteFileW(W(side));
     SetLastError(error);
     return false;
 }
@@ -128,7 +133,7 @@ bool ReplaceFileSafely(const wchar_t* path, ReplaceWriter write, void* context) 
         return false;
     }
     try {
-        return Replace(path, write, context);
+        return Replace(U(path), write, context);
     } catch (const std::bad_alloc&) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return false;  // before any file was touched
@@ -147,8 +152,8 @@ HANDLE OpenReplacedFile(const wchar_t* path, DWORD access, DWORD share) {
         return file;
     }
     try {
-        const std::wstring kept = std::wstring(path) + L".old";
-        return CreateFileW(kept.c_str(), access, share, nullptr, OPEN_EXISTING,
+        const std::u16string kept = std::u16string(U(path)) + u".old";
+        return CreateFileW(W(kept), access, share, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     } catch (const std::bad_alloc&) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -158,9 +163,9 @@ HANDLE OpenReplacedFile(const wchar_t* path, DWORD access, DWORD share) {
 
 bool RemoveReplacedFile(const wchar_t* path) {
     try {
-        const std::wstring p(path);
-        DeleteFileW((p + L".new").c_str());  // never read; only tidied away
-        return Gone((p + L".old").c_str()) && Gone(path);
+        const std::u16string p(U(path));
+        DeleteFileW(W(p + u".new"));  // never read; only tidied away
+        return Gone(W(p + u".old")) && Gone(path);
     } catch (const std::bad_alloc&) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return false;
