@@ -37,8 +37,8 @@ bool WriteSide(const wchar_t* side, ReplaceWriter write, void* context) {
     if (!Allowed(ReplaceStep::kWriteSide)) {
         return false;
     }
-    FileHandle file(
-        CreateFileW(side, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(CreateFileW(side, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         return false;
     }
@@ -153,8 +153,8 @@ HANDLE OpenReplacedFile(const wchar_t* path, DWORD access, DWORD share) {
     }
     try {
         const std::u16string kept = std::u16string(U(path)) + u".old";
-        return CreateFileW(W(kept), access, share, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        return CreateFileW(W(kept), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
     } catch (const std::bad_alloc&) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return INVALID_HANDLE_VALUE;

@@ -17,17 +17,30 @@
 
 using namespace pelmora::device;
 
+namespace {
+
+// The profile's destination networks, in enumeration order.
+bool LoadDestinations(std::vector<DestinationLine>& list) {
+    std::u16string folder;
+    std::string text;
+    if (!ProfileFolder(folder) || !ReadWholeFile(folder + u"\\destinations.txt", text)) {
+        return false;
+    }
+    list = ParseDestinationList(text);
+    return true;
+}
+
+}  // namespace
+
 extern "C" HRESULT WINAPI ConnMgrEnumDestinations(int nIndex, CONNMGR_DESTINATION_INFO* pDestInfo) {
     if (pDestInfo == nullptr || nIndex < 0) {
         return E_INVALIDARG;
     }
     try {
-        std::u16string folder;
-        std::string text;
-        if (!ProfileFolder(folder) || !ReadWholeFile(folder + u"\\destinations.txt", text)) {
+        std::vector<DestinationLine> list;
+        if (!LoadDestinations(list)) {
             return E_FAIL;
         }
-        const std::vector<DestinationLine> list = ParseDestinationList(text);
         if (static_cast<size_t>(nIndex) >= list.size()) {
             return E_FAIL;
         }
@@ -72,12 +85,10 @@ extern "C" HRESULT WINAPI ConnMgrQueryDetailedStatus(
         return E_INVALIDARG;
     }
     try {
-        std::u16string folder;
-        std::string text;
-        if (!ProfileFolder(folder) || !ReadWholeFile(folder + u"\\destinations.txt", text)) {
+        std::vector<DestinationLine> list;
+        if (!LoadDestinations(list)) {
             return E_FAIL;
         }
-        const std::vector<DestinationLine> list = ParseDestinationList(text);
         std::u16string connected;
         SyncConnection(connected);
         // The records first, then their descriptions.
