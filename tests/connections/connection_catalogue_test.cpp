@@ -58,7 +58,13 @@ TEST(BuildOddValues, ReadWithinBoundsWrittenAsFound) {
     device.PutValue(path + u"a", u"DestId", kRegistryString, Bytes(IdText(0), false));  // no NUL
     device.PutValue(path + u"b", u"Enabled", kRegistryBinary, std::vector<uint8_t>(300, 1));
     device.PutValue(path + u"c", u"Enabled", kRegistryBinary, {});
-    const std::u16string proxy(512, u'x');
+#ifdef _WIN64
+    // 64-bit Wine stores a text value with a terminator added (1026 bytes for 1024 written),
+    // which would no longer fit: one character fewer keeps the value unterminated there.
+    const std::u16string proxy(511, u'x');
+#else
+    const std::u16string proxy(512, u'x');  // fills the reading buffer exactly
+#endif
     device.PutValue(std::u16string(kProxyKeyPrefix) + IdText(0), u"Proxy", kRegistryString,
                     Bytes(proxy, false));
     ConnectionCatalogue catalogue(device, device.Registry());
