@@ -18,25 +18,24 @@ using testing_support::Summary;
 
 struct BuildRow {
     const char* title;
-    const char* conns;
-    const char* proxies;
+    const char* device;
     const char16_t* summary;
 };
 
 // "x" names its destination in lower case; "Enabled" 2 is not on.
 const BuildRow kBuildRows[] = {
-    {"plain", "a=2@0 b=1@0 w=1@1 x=1@10", "0:p0", u"a b w | インターネット/b | p0"},
-    {"two_enabled", "a=1@0 b=1@0", "0:p0", u"a b | インターネット/ | p0"},
-    {"later_proxy_without_values", "a=1@0 w=1@1", "0:p0 1:-", u"a w | インターネット/a | "},
-    {"selected_without_enabled", "a=0@0 w=1@1", "0:p0 1:p1", u"a w | 会社/w | p1"},
-    {"no_proxy", "a=1@0", "", u"a | - | "},
-    {"destination_without_own", "a=1@1", "0:p0", u"a | - | "},
+    {"plain", "a=2@0 b=1@0 w=1@1 x=1@10 0:p0", u"a b w | インターネット/b | p0"},
+    {"two_enabled", "a=1@0 b=1@0 0:p0", u"a b | インターネット/ | p0"},
+    {"later_proxy_without_values", "a=1@0 w=1@1 0:p0 1:-", u"a w | インターネット/a | "},
+    {"selected_without_enabled", "a=0@0 w=1@1 0:p0 1:p1", u"a w | 会社/w | p1"},
+    {"no_proxy", "a=1@0", u"a | - | "},
+    {"destination_without_own", "a=1@1 0:p0", u"a | - | "},
 };
 
 TEST(Build, ListsConnectionsAndRouting) {
     for (const BuildRow& row : kBuildRows) {
         SCOPED_TRACE(row.title);
-        Device device(row.conns, row.proxies);
+        Device device(row.device);
         EXPECT_EQ(Summary(ConnectionCatalogue(device, device.Registry())), row.summary);
     }
 }
@@ -52,7 +51,7 @@ std::string Enabled(Device& device, const char16_t* name) {
 // Values of unexpected type or size are read within their bounds, and a switch rewrites
 // "Enabled" with the type and size it had; an empty one gets the four bytes of the number.
 TEST(BuildOddValues, ReadWithinBoundsWrittenAsFound) {
-    Device device("a=0@0 b=0@0 c=0@0", "0:p0");
+    Device device("a=0@0 b=0@0 c=0@0 0:p0");
     const std::u16string path = std::u16string(kConnectionsKeyPath) + u"\\";
     device.PutValue(path + u"a", u"Enabled", kRegistryString, {2, 0});                  // 2 bytes
     device.PutValue(path + u"a", u"DestId", kRegistryString, Bytes(IdText(0), false));  // no NUL

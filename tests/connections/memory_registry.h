@@ -114,11 +114,8 @@ public:
 private:
     Key& At(RegistryKeyHandle key) { return keys.at(*reinterpret_cast<std::u16string*>(key)); }
     static std::vector<MemoryValue>::iterator Find(Key& k, const std::u16string& name) {
-        auto v = k.values.begin();
-        while (v != k.values.end() && Folded(v->name) != Folded(name)) {
-            ++v;
-        }
-        return v;
+        return std::find_if(k.values.begin(), k.values.end(),
+                            [&](const MemoryValue& v) { return Folded(v.name) == Folded(name); });
     }
     static long Hand(const std::u16string& path, RegistryKeyHandle* key) {
         *key = reinterpret_cast<RegistryKeyHandle>(new std::u16string(Folded(path)));

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <algorithm>
-#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -132,76 +131,6 @@ inline std::string DumpKey(ConnectionRegistry& registry,
     return out;
 }
 
-// The routing value by value: each connection's "Enabled" number in enumeration order, then
-// each proxy key with its values (texts and numbers); identifier texts shown as #0, #1, #2.
-inline std::string RoutingValues(ConnectionRegistry& registry) {
-    auto shown = [](std::u16string text) {
-        for (int d = 0; d < 3; ++d) {
-            for (const std::u16string& id : {IdText(d), IdText(d + 10)}) {
-                for (size_t at; (at = text.find(id)) != std::u16string::npos;) {
-                    text.replace(at, id.size(), u"#" + Wide(std::to_string(d)));
-                }
-            }
-        }
-        return ToMultibyte(text);
-    };
-    auto each = [&](const std::u16string& path, auto visit) {
-        OpenRegistryKey parent(registry);
-        char16_t name[512];
-        for (uint32_t i = 0; parent.Get() != nullptr || parent.Open(path.c_str(), kKeyRead); ++i) {
-            uint32_t chars = 512;
-            if (registry.EnumKey(parent.Get(), i, name, &chars) != kRegistryOk) {
-                break;
-            }
-            OpenRegistryKey key(registry);
-            const std::u16string leaf(name, chars);
-            if (key.Open((path + u"\\" + leaf).c_str(), kKeyRead)) {
-                visit(leaf, key.Get());
-            }
-        }
-    };
-    auto value = [&](uint32_t type, const uint8_t* data, uint32_t size) {
-        std::u16string text;
-        for (uint32_t b = 0; b + 1 < size && (data[b] | data[b + 1]) != 0; b += 2) {
-            text.push_back(static_cast<char16_t>(data[b] | (data[b + 1] << 8)));
-        }
-        uint32_t n = 0;
-        std::memcpy(&n, data, std::min<uint32_t>(size, 4));
-        return type == kRegistryString ? shown(text) : std::to_string(n);
-    };
-    std::string out;
-    each(kConnectionsKeyPath, [&](const std::u16string& name, RegistryKeyHandle key) {
-        uint8_t data[260];
-        uint32_t type = 0, size = sizeof data;
-        out += ToMultibyte(name) + "=";
-        out += registry.QueryValue(key, u"Enabled", &type, data, &size) == kRegistryOk
-                   ? value(kRegistryDword, data, size)
-                   : "-";
-        out += " ";
-    });
-    const std::u16string prefix = kProxyKeyPrefix;
-    each(prefix.substr(0, prefix.rfind(u'\\')), [&](const std::u16string& name,
-                                                    RegistryKeyHandle key) {
-        out += "| " + shown(name) + " ";
-        char16_t valueName[64];
-        uint8_t data[1024];
-        std::vector<std::string> values;  // by name: the enumeration order is the registry's
-        for (uint32_t i = 0;; ++i) {
-            uint32_t chars = 64, size = sizeof data, type = 0;
-            if (registry.EnumValue(key, i, valueName, &chars, &type, data, &size) != kRegistryOk) {
-                break;
-            }
-            values.push_back(ToMultibyte(std::u16string(valueName, chars)) + "=" +
-                             value(type, data, size) + " ");
-        }
-        std::sort(values.begin(), values.end());
-        for (const std::string& v : values) {
-            out += v;
-        }
-    });
-    return out;
-}
-
 // The names listed, the routing in force ("-": none) and the proxy entry to copy.
 inline std::u16string Summary(const ConnectionCatalogue& catalogue) {
     std::u16string s;
@@ -219,9 +148,9 @@ inline std::u16string Summary(const ConnectionCatalogue& catalogue) {
 // and, on the Windows build, written into the device's real registry when first used.
 class Device : public FailingWrites<MemoryConnectionManager> {
 public:
-    // `conns`: "name=enabled@destination ..."; `proxies`: "destination:proxy ..." with "-" for
-    // a key without values. ASCII names and proxies.
-    Device(const std::string& conns, const std::string& proxies) {
+    // `layout`: connections "name=enabled@destination" and proxy entries "destination:proxy"
+    // ("-": a key without values), space-separated. ASCII names and proxies.
+    explicit Device(const std::string& layout) {
         for (int i = 0; i < 3; ++i) {
             DestinationInfo info{};
             info.guid = Guid(i);
@@ -229,22 +158,28 @@ public:
             std::copy(d.begin(), d.end(), info.description);
             destinations.push_back(info);
         }
-        std::istringstream c(conns), p(proxies);
-        for (std::string t; c >> t;) {
-            const size_t eq = t.find('='), at = t.find('@');
-            std::u16string path = kConnectionsKeyPath + (u"\\" + Wide(t.substr(0, eq)));
-            PutValue(path, u"Enabled", kRegistryDword, Dword(std::stoul(t.substr(eq + 1, at))));
-            PutValue(path, u"DestId", kRegistryString, Bytes(IdText(std::stoi(t.substr(at + 1)))));
-        }
-        for (std::string t; p >> t;) {
+        std::istringstream in(layout);
+        for (std::string t; in >> t;) {
+            const size_t eq = t.find('='), colon = t.find(':');
+            if (colon == std::string::npos) {
+                std::u16string path = kConnectionsKeyPath + (u"\\" + Wide(t.substr(0, eq)));
+                PutValue(path, u"Enabled", kRegistryDword, Dword(std::stoul(t.substr(eq + 1))));
+                PutValue(path, u"DestId", kRegistryString,
+                         Bytes(IdText(std::stoi(t.substr(t.find('@') + 1)))));
+                continue;
+            }
             const int dest = std::stoi(t);
-            const std::string proxy = t.substr(t.find(':') + 1);
+            const std::string proxy = t.substr(colon + 1);
             std::u16string path = kProxyKeyPrefix + IdText(dest);
             PutKey(path);
             if (proxy != "-") {
-                PutValue(path, u"ConnectionGUID", kRegistryString, Bytes(Wide("c" + proxy)));
-                PutValue(path, u"Proxy", kRegistryString, Bytes(Wide(proxy)));
-                PutValue(path, u"DestId", kRegistryString, Bytes(Wide("d" + proxy)));
+                // What a switch writes, in its order: an entry it made compares byte for byte.
+                const char16_t* names[] = {u"ConnectionGUID", u"ExtraInfo", u"Override",
+                                           u"Username",       u"Proxy",     u"DestId"};
+                const std::string texts[] = {"c" + proxy, "", "", "", proxy, "d" + proxy};
+                for (int i = 0; i < 6; ++i) {
+                    PutValue(path, names[i], kRegistryString, Bytes(Wide(texts[i])));
+                }
                 PutValue(path, u"SrcId", kRegistryString, Bytes(IdText(dest)));
                 PutValue(path, u"Enable", kRegistryDword, Dword(1));
                 PutValue(path, u"Type", kRegistryDword, Dword(2));
