@@ -124,10 +124,8 @@ TEST(SettingsSharing, AFileHeldByAnotherProgramIsLeftAsItIs) {
     } rows[] = {
         {"the other deliverable writing", GENERIC_WRITE, FILE_SHARE_READ, nullptr, false, true,
          false, false},
-        {"the other deliverable reading", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-         false, true, false, false},
-        {"... and letting go while the save waits", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-         nullptr, false, true, true, true},
+        {"the other deliverable reading, letting go while the save waits",
+         GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, false, true, true, true},
         {"a reader sharing everything", GENERIC_READ, all, nullptr, true, false, true, false},
         {"nobody, the file empty", 0, 0, "", false, false, true, false},
     };

@@ -59,9 +59,7 @@ TEST(Iso2022JpToShiftJis, ConvertsEscapesAndModes) {
         {"SO stops at CR", "\x0e\x31\r\n2", "\xB1\r\n2"},
         {"SO stops at ESC", "\x0e\x31\x1b$B$D", "\xB1" + tsu},
         {"SO inside kanji", "\x1b$B\x0e\x31\x0f$D", "\xB1" + tsu},
-        {"SO to the end", "\x0e\x31\x32", "\xB1\xB2"},
         {"EUC-JP bytes copied", "\xA4\xA2\x1b$B\xA4\xA2", "\xA4\xA2\xA4\xA2"},
-        {"Shift_JIS passes through", "\x82\xA0x", "\x82\xA0x"},
         // The end of input in the middle of things.
         {"ESC at end", "ab\x1b", "ab"},
         {"ESC $ at end", "a\x1b$", "a\x1b$"},
@@ -130,7 +128,6 @@ TEST(DecodeHeaderText, DecodesLiteralTextAndEncodedWords) {
         {"language tag", "=?ISO-2022-JP*ja?B?GyRCJEQkNRsoQg==?=", u"つさ"},
         {"Shift_JIS literal", "\x82\xA0 x", u"あ x"},
         {"unterminated word", "=?ISO-2022-JP?B?abc", u"=?ISO-2022-JP?B?abc"},
-        {"no encoding field", "=?a?", u"=?a?"},
         {"bad word then good word", "=?x " + w, u"=?x つさ"},
         {"question at the end of text", "1+1=? " + w, u"1+1=? つさ"},
         {"raw ISO-2022-JP", "\x1b$B$D$5\x1b(B!", u"つさ!"},
@@ -171,7 +168,6 @@ TEST(DecodeBodyText, TakesTheCharsetFromTheContentType) {
     const TextCase cases[] = {
         // Content-Type, body, text
         {"text/plain", jis, u"つ\r\n"},
-        {"text/plain; charset=us-ascii", jis, u"つ\r\n"},
         {"text/plain", "\x82\xA0", u"あ"},
         {"text/plain; charset=x-unknown", jis, u"つ\r\n"},
         // No "=": the UTF-8 bytes are read as Shift_JIS.
