@@ -219,13 +219,11 @@ const Case kCases[] = {
     {u"shift_jis", "\x87\x40\x87\x8A\xED\x40\xFA\x40", u"\u2460\u3231\u7E8A\u2170"},
     {u"EUC-JP", "\xA4\xA2\x8E\xB1", u"\u3042\uFF71"},
     {u"ISO-8859-1", "\xE9\xFF\x80", u"\u00E9\u00FF\u0080"},
-    {u"iso-8859-15", "\xA4\xA6\xB4", u"\u20AC\u0160\u017D"},
     {u"Windows-1252", "\x80\xE9", u"\u20AC\u00E9"},
     {u"GB2312", "\xC4\xE3\xBA\xC3", u"\u4F60\u597D"},
     {u"Big5", "\xA7\x41\xA6\x6E", u"\u4F60\u597D"},
     {u"EUC-KR", "\xC7\xD1\xB1\xDB", u"\uD55C\uAE00"},
     {u"ks_c_5601-1987", "\xBD\xBA\xC6\xBC\xC7\xD8", u"\uC2A4\uD2F0\uD574"},
-    {u"KOI8-R", "\xF0\xF2\xC1", u"\u041F\u0420\u0430"},
     {u"utf-7", "+AGEAYgBj-", u"abc"},
     // The ISO-2022-JP family under other names goes to the platform converter.
     {u"csISO2022JP", "\x1b$B$D$5\x1b(B", u"\u3064\u3055"},
