@@ -252,22 +252,17 @@ TEST_F(SettingsProgramTest, AFileNotSavedOrNotReadStaysAndTheWindowSaysSo) {
                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
             ASSERT_TRUE(holder.Valid());
         }
-        EXPECT_EQ(Run(
-                      "",
-                      [&](SettingsProgram& program) {
-                          // Readable now, the file is still not saved over.
-                          holder.Reset();
-                          Ok(program);
-                          HWND box = program.WaitForWindow(L"#32770");
-                          ASSERT_NE(box, nullptr);
-                          EXPECT_EQ(TextOf(GetDlgItem(box, 0xFFFF)),
-                                    u"設定を保存できませんでした。");
-                          PostMessageW(box, WM_COMMAND, IDOK, 0);
-                          EXPECT_EQ(program.WaitForExit(500), static_cast<DWORD>(STILL_ACTIVE));
-                          EXPECT_TRUE(IsWindowVisible(program.Window()));
-                      },
-                      PickCancelFromMenu),
-                  row.written);
+        const auto okSaysSo = [&](SettingsProgram& program) {
+            holder.Reset();  // readable now, the file is still not saved over
+            Ok(program);
+            HWND box = program.WaitForWindow(L"#32770");
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(TextOf(GetDlgItem(box, 0xFFFF)), u"設定を保存できませんでした。");
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            EXPECT_EQ(program.WaitForExit(500), static_cast<DWORD>(STILL_ACTIVE));
+            EXPECT_TRUE(IsWindowVisible(program.Window()));
+        };
+        EXPECT_EQ(Run("", okSaysSo, PickCancelFromMenu), row.written);
         RemoveDirectoryW(W(file.c_str()));
     }
 }
@@ -276,15 +271,14 @@ TEST_F(SettingsProgramTest, AFileNotSavedOrNotReadStaysAndTheWindowSaysSo) {
 // program goes on as before.
 TEST_F(SettingsProgramTest, SheetWithAPageThatCannotBeMadeShowsNothing) {
     profile_.SetFaults("sheet_page=1\r\nsheet_page_after=2\r\n");
-    EXPECT_EQ(Run("",
-                  [](SettingsProgram& program) {
-                      // Returns at once only when the sheet's modal loop never ran.
-                      DWORD_PTR ignored = 0;
-                      EXPECT_NE(SendMessageTimeoutW(program.Window(), WM_COMMAND, IDM_ADVANCED, 0,
-                                                    SMTO_BLOCK, 5000, &ignored),
-                                0);
-                  }),
-              "[Pelmora]\r\n" + kFlags);
+    // Returns at once only when the sheet's modal loop never ran.
+    const auto advanced = [](SettingsProgram& program) {
+        DWORD_PTR ignored = 0;
+        EXPECT_NE(SendMessageTimeoutW(program.Window(), WM_COMMAND, IDM_ADVANCED, 0, SMTO_BLOCK,
+                                      5000, &ignored),
+                  0);
+    };
+    EXPECT_EQ(Run("", advanced), "[Pelmora]\r\n" + kFlags);
     std::string calls;
     for (const auto& line : profile_.Outbox()) {
         calls += line.json + "\n";
@@ -400,20 +394,19 @@ TEST_F(SettingsProgramTest, PagesStoreOnlyWhatTheyShowed) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        EXPECT_EQ(Run(kSaved,
-                      [&](SettingsProgram& program) {
-                          Sheet sheet(program);
-                          ASSERT_NE(sheet.Window(), nullptr) << "sheet";
-                          row.work(sheet);
-                          // A second sheet's pages answer as their own (OK closes it) and
-                          // show what the first one left.
-                          Sheet again(program);
-                          ASSERT_NE(again.Window(), nullptr) << "second sheet";
-                          EXPECT_EQ(TextOf(again.Item(kReply, IDC_CC)), u"a");
-                          again.Close(IDOK);
-                          EXPECT_FALSE(IsWindow(again.Window()));
-                      }),
-                  row.written);
+        const auto twoSheets = [&](SettingsProgram& program) {
+            Sheet sheet(program);
+            ASSERT_NE(sheet.Window(), nullptr) << "sheet";
+            row.work(sheet);
+            // A second sheet's pages answer as their own (OK closes it) and show what the
+            // first one left.
+            Sheet again(program);
+            ASSERT_NE(again.Window(), nullptr) << "second sheet";
+            EXPECT_EQ(TextOf(again.Item(kReply, IDC_CC)), u"a");
+            again.Close(IDOK);
+            EXPECT_FALSE(IsWindow(again.Window()));
+        };
+        EXPECT_EQ(Run(kSaved, twoSheets), row.written);
     }
 }
 
