@@ -102,7 +102,6 @@ TEST_F(SettingsRecordTest, HandEditedFiles) {
         // Texts: whatever the decoder makes of them; nothing decoded keeps the raw text.
         {"CC=!!!\r\n", u"|-1|!!!||0000|||"},
         {"CC=Yk B4\r\nBCC=YQBi\r\n", u"|-1|b@x|a|0000|||"},  // skipped blank, cut at NUL
-        {"CC=AA==\r\n", kDefaults},
         // Keys match exactly.
         {"quate=TRUE\r\n CC=YQ==\r\n", kDefaults},
         // Another order, blank lines, comments, and another section after ours (its keys
