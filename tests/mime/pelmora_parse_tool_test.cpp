@@ -96,29 +96,6 @@ TEST(PelmoraParse, ReplyFollowsTheSettingsFile) {
               "\"body\":null}}\n");
 }
 
-// A multipart message: an attachment of `attachmentBytes` bytes, then a text part.
-std::string AttachmentThenText(size_t attachmentBytes) {
-    return "Subject: big\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n"
-           "--b\r\nContent-Type: application/octet-stream\r\n\r\n" +
-           std::string(attachmentBytes, 'x') +
-           "\r\n--b\r\nContent-Type: text/plain\r\n\r\nlate text\r\n--b--\r\n";
-}
-
-TEST(PelmoraParse, ReplyReadsTheMessageAsTheStoreHandsItOver) {
-    const std::string late = "\"body\":\"late text\\r\\n\"";
-    // The text part starts beyond the 32,895 bytes the reply command reads.
-    const std::string big = Write(u"big.eml", AttachmentThenText(40000));
-    EXPECT_NE(RunTool({big}).out.find(late), std::string::npos);
-    EXPECT_NE(RunTool({"--reply", big}).out.find("\"body\":\"\""), std::string::npos);
-    // A zero byte ends the parsed text, but the store read drops only the rest of its
-    // 255-byte read and goes on.
-    std::string text = AttachmentThenText(600);
-    text[300] = '\0';
-    const std::string cut = Write(u"cut.eml", text);
-    EXPECT_NE(RunTool({cut}).out.find("\"body\":\"\""), std::string::npos);
-    EXPECT_NE(RunTool({"--reply", cut}).out.find(late), std::string::npos);
-}
-
 TEST(PelmoraParse, RejectsBadInvocationsWithOneLine) {
     const std::string good = MailPath("single_html.eml");
     const struct {

@@ -171,14 +171,11 @@ TEST_F(SettingsProgramTest, ControlKeysConfirmOrCancel) {
         EXPECT_EQ(ChoiceOf(program, IDC_ACCOUNT_CHECK, IDC_ACCOUNT_LIST), (Choice{true, true, 1}));
         SendMessageW(program.Item(IDC_ACCOUNT_LIST), CB_SETCURSEL, 0, 0);
     };
-    const struct {
-        WORD key;
-        std::string written;
-    } cases[] = {{'Q', "[Pelmora]\r\nRESACCOUNTINDEX=0\r\n" + kFlags}, {'A', saved}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(static_cast<char>(c.key));
-        const auto press = [&](SettingsProgram& program) { program.PressControlKey(c.key); };
-        EXPECT_EQ(Run(saved, firstAccount, press), c.written);
+    for (const WORD key : {'Q', 'A'}) {
+        SCOPED_TRACE(static_cast<char>(key));
+        const auto press = [&](SettingsProgram& program) { program.PressControlKey(key); };
+        EXPECT_EQ(Run(saved, firstAccount, press),
+                  key == 'Q' ? "[Pelmora]\r\nRESACCOUNTINDEX=0\r\n" + kFlags : saved);
     }
 }
 
@@ -188,56 +185,46 @@ TEST_F(SettingsProgramTest, ControlKeysConfirmOrCancel) {
 // and one that is not a number counts as 0. With no connection and no account configured
 // both choices are disabled and dropped. "OK" then writes back what the page shows.
 TEST_F(SettingsProgramTest, SavedChoicesShowAsTheirItemsAndOkWritesWhatShows) {
-    const Choice none{false, false, 0};
-    const Choice empty{false, false, CB_ERR};
+    // A list's line as shown with its box checked; kOff: box unchecked, line 0; CB_ERR: an
+    // empty list.
+    constexpr LRESULT kOff = -2;
+    const auto shown = [](LRESULT line) {
+        return line >= 0 ? Choice{true, true, line} : Choice{false, false, line == kOff ? 0 : line};
+    };
     const struct {
         const char* saved;  // the lines after the header
-        bool configured;    // connections and accounts exist
-        Choice connection, account;
+        LRESULT connection, account;
         const char* written;  // the choice lines written back
     } cases[] = {
-        {"CONNECTNAME=R1BSUw==\r\n",
-         true,
-         {true, true, 1},
-         none,
-         "CONNECTNAME=R1BSUw==\r\n"},  // GPRS, after GPRS2
-        {"CONNECTNAME=Z3Bycw==\r\n",
-         true,
-         {true, true, 0},
-         none,
-         "CONNECTNAME=R1BSUzI=\r\n"},  // gprs: GPRS2 begins with it
-        {"CONNECTNAME=g1+DQ4OEg4s=\r\n",
-         true,
-         {true, true, 2},
-         none,
-         "CONNECTNAME=g1+DQ4OEg4uDQYNig3Y=\r\n"},  // ダイヤル: ダイヤルアップ
-        {"CONNECTNAME=gsiCtQ==\r\n",
-         true,
-         {true, true, 0},
-         none,
-         "CONNECTNAME=R1BSUzI=\r\n"},                     // なし: no such connection
-        {"RESACCOUNTINDEX=3\r\n", true, none, none, ""},  // past the three accounts
-        {"RESACCOUNTINDEX=-1\r\n", true, none, none, ""},
-        {"RESACCOUNTINDEX=x\r\n", true, none, {true, true, 0}, "RESACCOUNTINDEX=0\r\n"},
-        {"CONNECTNAME=R1BSUw==\r\nRESACCOUNTINDEX=1\r\n", false, empty, empty, ""},
+        // GPRS, after GPRS2; gprs: GPRS2 begins with it; ダイヤル: ダイヤルアップ; なし: none.
+        {"CONNECTNAME=R1BSUw==\r\n", 1, kOff, "CONNECTNAME=R1BSUw==\r\n"},
+        {"CONNECTNAME=Z3Bycw==\r\n", 0, kOff, "CONNECTNAME=R1BSUzI=\r\n"},
+        {"CONNECTNAME=g1+DQ4OEg4s=\r\n", 2, kOff, "CONNECTNAME=g1+DQ4OEg4uDQYNig3Y=\r\n"},
+        {"CONNECTNAME=gsiCtQ==\r\n", 0, kOff, "CONNECTNAME=R1BSUzI=\r\n"},
+        // Past the three accounts, -1, not a number.
+        {"RESACCOUNTINDEX=3\r\n", kOff, kOff, ""},
+        {"RESACCOUNTINDEX=-1\r\n", kOff, kOff, ""},
+        {"RESACCOUNTINDEX=x\r\n", kOff, 0, "RESACCOUNTINDEX=0\r\n"},
+        // Neither a connection nor an account configured (the last row).
+        {"CONNECTNAME=R1BSUw==\r\nRESACCOUNTINDEX=1\r\n", CB_ERR, CB_ERR, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.saved);
-        if (!c.configured) {
+        const bool configured = c.connection != CB_ERR;
+        if (!configured) {
             RegDeleteTreeW(HKEY_LOCAL_MACHINE, kConnections);
             ASSERT_TRUE(testing_support::WriteBytes(profile_.Path(u"destinations.txt"), ""));
             ASSERT_TRUE(testing_support::WriteBytes(profile_.Path(u"stores.txt"), ""));
         }
-        EXPECT_EQ(
-            Run(std::string("[Pelmora]\r\n") + c.saved,
-                [&](SettingsProgram& program) {
-                    EXPECT_EQ(ChoiceOf(program, IDC_CONNECT_CHECK, IDC_CONNECT_LIST), c.connection);
-                    EXPECT_EQ(ChoiceOf(program, IDC_ACCOUNT_CHECK, IDC_ACCOUNT_LIST), c.account);
-                    for (int box : {IDC_CONNECT_CHECK, IDC_ACCOUNT_CHECK}) {
-                        EXPECT_EQ(IsWindowEnabled(program.Item(box)) != FALSE, c.configured);
-                    }
-                }),
-            std::string("[Pelmora]\r\n") + c.written + kFlags);
+        const auto work = [&](SettingsProgram& program) {
+            EXPECT_EQ(ChoiceOf(program, IDC_CONNECT_CHECK, IDC_CONNECT_LIST), shown(c.connection));
+            EXPECT_EQ(ChoiceOf(program, IDC_ACCOUNT_CHECK, IDC_ACCOUNT_LIST), shown(c.account));
+            for (int box : {IDC_CONNECT_CHECK, IDC_ACCOUNT_CHECK}) {
+                EXPECT_EQ(IsWindowEnabled(program.Item(box)) != FALSE, configured);
+            }
+        };
+        EXPECT_EQ(Run(std::string("[Pelmora]\r\n") + c.saved, work),
+                  std::string("[Pelmora]\r\n") + c.written + kFlags);
     }
 }
 
@@ -265,22 +252,17 @@ TEST_F(SettingsProgramTest, AFileNotSavedOrNotReadStaysAndTheWindowSaysSo) {
                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
             ASSERT_TRUE(holder.Valid());
         }
-        EXPECT_EQ(Run(
-                      "",
-                      [&](SettingsProgram& program) {
-                          // Readable now, the file is still not saved over.
-                          holder.Reset();
-                          Ok(program);
-                          HWND box = program.WaitForWindow(L"#32770");
-                          ASSERT_NE(box, nullptr);
-                          EXPECT_EQ(TextOf(GetDlgItem(box, 0xFFFF)),
-                                    u"設定を保存できませんでした。");
-                          PostMessageW(box, WM_COMMAND, IDOK, 0);
-                          EXPECT_EQ(program.WaitForExit(500), static_cast<DWORD>(STILL_ACTIVE));
-                          EXPECT_TRUE(IsWindowVisible(program.Window()));
-                      },
-                      PickCancelFromMenu),
-                  row.written);
+        const auto okSaysSo = [&](SettingsProgram& program) {
+            holder.Reset();  // readable now, the file is still not saved over
+            Ok(program);
+            HWND box = program.WaitForWindow(L"#32770");
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(TextOf(GetDlgItem(box, 0xFFFF)), u"設定を保存できませんでした。");
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            EXPECT_EQ(program.WaitForExit(500), static_cast<DWORD>(STILL_ACTIVE));
+            EXPECT_TRUE(IsWindowVisible(program.Window()));
+        };
+        EXPECT_EQ(Run("", okSaysSo, PickCancelFromMenu), row.written);
         RemoveDirectoryW(W(file.c_str()));
     }
 }
@@ -289,15 +271,14 @@ TEST_F(SettingsProgramTest, AFileNotSavedOrNotReadStaysAndTheWindowSaysSo) {
 // program goes on as before.
 TEST_F(SettingsProgramTest, SheetWithAPageThatCannotBeMadeShowsNothing) {
     profile_.SetFaults("sheet_page=1\r\nsheet_page_after=2\r\n");
-    EXPECT_EQ(Run("",
-                  [](SettingsProgram& program) {
-                      // Returns at once only when the sheet's modal loop never ran.
-                      DWORD_PTR ignored = 0;
-                      EXPECT_NE(SendMessageTimeoutW(program.Window(), WM_COMMAND, IDM_ADVANCED, 0,
-                                                    SMTO_BLOCK, 5000, &ignored),
-                                0);
-                  }),
-              "[Pelmora]\r\n" + kFlags);
+    // Returns at once only when the sheet's modal loop never ran.
+    const auto advanced = [](SettingsProgram& program) {
+        DWORD_PTR ignored = 0;
+        EXPECT_NE(SendMessageTimeoutW(program.Window(), WM_COMMAND, IDM_ADVANCED, 0, SMTO_BLOCK,
+                                      5000, &ignored),
+                  0);
+    };
+    EXPECT_EQ(Run("", advanced), "[Pelmora]\r\n" + kFlags);
     std::string calls;
     for (const auto& line : profile_.Outbox()) {
         calls += line.json + "\n";
@@ -379,22 +360,19 @@ TEST_F(SettingsProgramTest, PagesStoreOnlyWhatTheyShowed) {
         std::function<void(Sheet&)> work;
         std::string written;
     } rows[] = {
-        {"reply to all, then OK at once: the quote and signature pages were never shown",
+        // The signature page is never shown; the quote prefix, typed with quoting on and
+        // quoting then switched off again, stays as stored.
+        {"reply to all; quoting on, a prefix typed, quoting off again",
          [](Sheet& s) {
              s.Click(kReply, IDC_RES_ALL);
-             s.Close(IDOK);
-         },
-         "[Pelmora]\r\n" + Key("CC", u"a") +
-             "PRIOFROM=FALSE\r\nRESALL=TRUE\r\nRESALLCC=TRUE\r\nQUATE=FALSE\r\n" +
-             Key("QUATESTRING", u">") + Key("SIGNATURE", u"山田\r\n090")},
-        {"quoting switched on, a prefix typed, quoting off again: the stored prefix stays",
-         [](Sheet& s) {
              s.Click(kQuote, IDC_QUOTE_CHECK);
              s.Type(kQuote, IDC_QUOTE_STRING, L"x");
              s.Click(kQuote, IDC_QUOTE_CHECK);
              s.Close(IDOK);
          },
-         kSaved},
+         "[Pelmora]\r\n" + Key("CC", u"a") +
+             "PRIOFROM=FALSE\r\nRESALL=TRUE\r\nRESALLCC=TRUE\r\nQUATE=FALSE\r\n" +
+             Key("QUATESTRING", u">") + Key("SIGNATURE", u"山田\r\n090")},
         {"quoting checked with nothing typed, the signature cleared",
          [](Sheet& s) {
              s.Click(kQuote, IDC_QUOTE_CHECK);
@@ -416,20 +394,19 @@ TEST_F(SettingsProgramTest, PagesStoreOnlyWhatTheyShowed) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        EXPECT_EQ(Run(kSaved,
-                      [&](SettingsProgram& program) {
-                          Sheet sheet(program);
-                          ASSERT_NE(sheet.Window(), nullptr) << "sheet";
-                          row.work(sheet);
-                          // A second sheet's pages answer as their own (OK closes it) and
-                          // show what the first one left.
-                          Sheet again(program);
-                          ASSERT_NE(again.Window(), nullptr) << "second sheet";
-                          EXPECT_EQ(TextOf(again.Item(kReply, IDC_CC)), u"a");
-                          again.Close(IDOK);
-                          EXPECT_FALSE(IsWindow(again.Window()));
-                      }),
-                  row.written);
+        const auto twoSheets = [&](SettingsProgram& program) {
+            Sheet sheet(program);
+            ASSERT_NE(sheet.Window(), nullptr) << "sheet";
+            row.work(sheet);
+            // A second sheet's pages answer as their own (OK closes it) and show what the
+            // first one left.
+            Sheet again(program);
+            ASSERT_NE(again.Window(), nullptr) << "second sheet";
+            EXPECT_EQ(TextOf(again.Item(kReply, IDC_CC)), u"a");
+            again.Close(IDOK);
+            EXPECT_FALSE(IsWindow(again.Window()));
+        };
+        EXPECT_EQ(Run(kSaved, twoSheets), row.written);
     }
 }
 

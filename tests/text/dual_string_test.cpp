@@ -106,12 +106,5 @@ TEST(DualString, FormatCutsAt1023) {
     EXPECT_EQ(s.Length(), 1023u);
 }
 
-TEST(DualString, NulTerminatedConversions) {
-    EXPECT_EQ(WideFromAnsi(nullptr), nullptr);
-    EXPECT_EQ(AnsiFromWide(nullptr), nullptr);
-    EXPECT_EQ(std::u16string(WideFromAnsi("\x82\xa0z").get()), u"あz");
-    EXPECT_STREQ(AnsiFromWide(u"あz").get(), "\x82\xa0z");
-}
-
 }  // namespace
 }  // namespace pelmora

@@ -59,9 +59,7 @@ TEST(Iso2022JpToShiftJis, ConvertsEscapesAndModes) {
         {"SO stops at CR", "\x0e\x31\r\n2", "\xB1\r\n2"},
         {"SO stops at ESC", "\x0e\x31\x1b$B$D", "\xB1" + tsu},
         {"SO inside kanji", "\x1b$B\x0e\x31\x0f$D", "\xB1" + tsu},
-        {"SO to the end", "\x0e\x31\x32", "\xB1\xB2"},
         {"EUC-JP bytes copied", "\xA4\xA2\x1b$B\xA4\xA2", "\xA4\xA2\xA4\xA2"},
-        {"Shift_JIS passes through", "\x82\xA0x", "\x82\xA0x"},
         // The end of input in the middle of things.
         {"ESC at end", "ab\x1b", "ab"},
         {"ESC $ at end", "a\x1b$", "a\x1b$"},
@@ -130,7 +128,6 @@ TEST(DecodeHeaderText, DecodesLiteralTextAndEncodedWords) {
         {"language tag", "=?ISO-2022-JP*ja?B?GyRCJEQkNRsoQg==?=", u"つさ"},
         {"Shift_JIS literal", "\x82\xA0 x", u"あ x"},
         {"unterminated word", "=?ISO-2022-JP?B?abc", u"=?ISO-2022-JP?B?abc"},
-        {"no encoding field", "=?a?", u"=?a?"},
         {"bad word then good word", "=?x " + w, u"=?x つさ"},
         {"question at the end of text", "1+1=? " + w, u"1+1=? つさ"},
         {"raw ISO-2022-JP", "\x1b$B$D$5\x1b(B!", u"つさ!"},
@@ -147,15 +144,14 @@ TEST(DecodeHeaderText, DecodesLiteralTextAndEncodedWords) {
 }
 
 // Mailers cut a long text into words wherever its bytes fall, even inside a character:
-// words of one charset separated only by white space are converted as one byte string.
+// words of one charset separated only by white space are converted as one byte string (a
+// subject cut at every byte is the message parser's case).
 TEST(DecodeHeaderText, JoinsAdjacentWordsOfOneCharset) {
     // つさ cut inside the second character: "ESC $ B $ D $" and "5 ESC ( B".
     const std::string head = "=?ISO-2022-JP?B?GyRCJEQk?=";
     const std::string tail = "=?iso-2022-jp?q?5=1B(B?=";
     const TextCase cases[] = {
-        {"same charset, B and Q", head + " " + tail, u"つさ"},
         {"same charset, folded", head + "\r\n\t" + tail + " x", u"つさ x"},
-        {"UTF-8 cut inside a character", "=?UTF-8?B?4w==?= =?utf-8?B?gYI=?=", u"あ"},
         {"different charsets", "=?UTF-8?B?w6k=?= =?ISO-8859-1?B?6Q==?=", u"éé"},
         // Each half alone: the lone byte at the end is dropped, the "5" is ASCII.
         {"separated by text", head + " x " + tail, u"つ x 5"},
@@ -171,7 +167,6 @@ TEST(DecodeBodyText, TakesTheCharsetFromTheContentType) {
     const TextCase cases[] = {
         // Content-Type, body, text
         {"text/plain", jis, u"つ\r\n"},
-        {"text/plain; charset=us-ascii", jis, u"つ\r\n"},
         {"text/plain", "\x82\xA0", u"あ"},
         {"text/plain; charset=x-unknown", jis, u"つ\r\n"},
         // No "=": the UTF-8 bytes are read as Shift_JIS.
@@ -223,13 +218,11 @@ const Case kCases[] = {
     {u"shift_jis", "\x87\x40\x87\x8A\xED\x40\xFA\x40", u"\u2460\u3231\u7E8A\u2170"},
     {u"EUC-JP", "\xA4\xA2\x8E\xB1", u"\u3042\uFF71"},
     {u"ISO-8859-1", "\xE9\xFF\x80", u"\u00E9\u00FF\u0080"},
-    {u"iso-8859-15", "\xA4\xA6\xB4", u"\u20AC\u0160\u017D"},
     {u"Windows-1252", "\x80\xE9", u"\u20AC\u00E9"},
     {u"GB2312", "\xC4\xE3\xBA\xC3", u"\u4F60\u597D"},
     {u"Big5", "\xA7\x41\xA6\x6E", u"\u4F60\u597D"},
     {u"EUC-KR", "\xC7\xD1\xB1\xDB", u"\uD55C\uAE00"},
     {u"ks_c_5601-1987", "\xBD\xBA\xC6\xBC\xC7\xD8", u"\uC2A4\uD2F0\uD574"},
-    {u"KOI8-R", "\xF0\xF2\xC1", u"\u041F\u0420\u0430"},
     {u"utf-7", "+AGEAYgBj-", u"abc"},
     // The ISO-2022-JP family under other names goes to the platform converter.
     {u"csISO2022JP", "\x1b$B$D$5\x1b(B", u"\u3064\u3055"},
