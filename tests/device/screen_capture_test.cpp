@@ -13,16 +13,14 @@
 namespace pelmora::device {
 namespace {
 
-// The picture's pixels as blue, green, red rows of `width * 3` bytes; empty when the
-// platform's decoder does not read it as a `width` by `height` picture.
+// The picture's pixels as the platform's decoder reads them, in blue, green, red rows of
+// `width * 3` bytes; empty when it cannot (a picture wider or taller than given, say).
 std::vector<uint8_t> Decode(const std::string& png, UINT width, UINT height) {
     ComPtr<IWICImagingFactory> factory;
     ComPtr<IWICStream> stream;
     ComPtr<IWICBitmapDecoder> decoder;
     ComPtr<IWICBitmapFrameDecode> frame;
     ComPtr<IWICFormatConverter> converter;
-    UINT w = 0;
-    UINT h = 0;
     std::vector<uint8_t> pixels(static_cast<size_t>(width) * 3 * height);
     const bool ok =
         SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
@@ -33,8 +31,8 @@ std::vector<uint8_t> Decode(const std::string& png, UINT width, UINT height) {
                                          static_cast<DWORD>(png.size()))) &&
         SUCCEEDED(factory->CreateDecoderFromStream(
             stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.Put())) &&
-        SUCCEEDED(decoder->GetFrame(0, frame.Put())) && SUCCEEDED(frame->GetSize(&w, &h)) &&
-        w == width && h == height && SUCCEEDED(factory->CreateFormatConverter(converter.Put())) &&
+        SUCCEEDED(decoder->GetFrame(0, frame.Put())) &&
+        SUCCEEDED(factory->CreateFormatConverter(converter.Put())) &&
         SUCCEEDED(converter->Initialize(frame.Get(), GUID_WICPixelFormat24bppBGR,
                                         WICBitmapDitherTypeNone, nullptr, 0,
                                         WICBitmapPaletteTypeCustom)) &&

@@ -108,6 +108,9 @@ TEST(FileReplace, StoppedAtAnyStepTheOldContentStaysReadable) {
                 SetReplaceStepHookForTesting(nullptr);
             }
             EXPECT_EQ(Read(file), row.replaced ? "new" : "old");
+            // A failed move-in puts the file itself back; only a kill there leaves it aside.
+            EXPECT_EQ(GetFileAttributesW(W(file.c_str())) != INVALID_FILE_ATTRIBUTES,
+                      row.stop != S::kPutBack && !(kill && row.stop == S::kMoveIn));
             // The next replace goes through and leaves the file alone in its folder.
             EXPECT_TRUE(Replace(file, "next"));
             EXPECT_EQ(Read(file), "next");
