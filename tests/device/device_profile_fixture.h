@@ -40,14 +40,17 @@ private:
 };
 
 // The stand-in messaging library's live objects and blocks in this process, and its frees of
-// unknown pointers beyond `badFreesBefore`; empty when there are none.
-std::string Leftovers(LONG badFreesBefore = 0);
+// unknown pointers; empty when there are none.
+std::string Leftovers();
 
 struct ProcessResult {
     DWORD exitCode = 0xFFFFFFFF;
     std::string output;  // stdout
 };
 ProcessResult RunProcess(std::u16string commandLine);
+// This test program run again for `test` alone (a disabled test, run only as a child),
+// outside this run's report.
+ProcessResult RunTestInChild(const char16_t* test);
 DWORD Regsvr32(const std::u16string& dll, bool unregister);
 
 // The six keys that register the Pelmora server, deepest first, and how one of them stands.

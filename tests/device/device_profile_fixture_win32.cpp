@@ -50,13 +50,12 @@ std::vector<JournalLine> TestDeviceProfile::Outbox() const {
     return JournalLines(bytes);
 }
 
-std::string Leftovers(LONG badFreesBefore) {
+std::string Leftovers() {
     CEMAPI_DEVICE_COUNTS c;
     CemapiDeviceCounts(&c);
     const std::pair<const char*, LONG> counts[] = {
-        {"sessions", c.sessions}, {"tables", c.tables},
-        {"messages", c.messages}, {"streams", c.streams},
-        {"buffers", c.buffers},   {"bad frees", c.badFrees - badFreesBefore}};
+        {"sessions", c.sessions}, {"tables", c.tables},   {"messages", c.messages},
+        {"streams", c.streams},   {"buffers", c.buffers}, {"bad frees", c.badFrees}};
     std::string out;
     for (const auto& [name, n] : counts) {
         if (n != 0) {
@@ -67,56 +66,45 @@ std::string Leftovers(LONG badFreesBefore) {
 }
 
 ProcessResult RunProcess(std::u16string commandLine) {
+    // The child writes to a file, not a pipe: nothing to drain while waiting for it.
     ProcessResult result;
+    ScratchDir dir;
+    const std::u16string path = dir.Path(u"stdout.txt");
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
-        return result;
-    }
-    KernelHandle reader(readEnd);
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    FileHandle out(CreateFileW(W(path.c_str()), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                               CREATE_ALWAYS, 0, nullptr));
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
+    startup.hStdOutput = out.Get();
     PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessW(nullptr, W(&commandLine[0]), nullptr, nullptr, TRUE, 0,
-                                        nullptr, nullptr, &startup, &process);
-    CloseHandle(writeEnd);
-    if (started) {
-        KernelHandle child(process.hProcess);
-        KernelHandle thread(process.hThread);
-        // A child that waits on a dialog nobody answers is ended here, named, long before
-        // the test run's own time limit.
-        const DWORD started = GetTickCount();
-        bool ended = false;
-        for (;;) {
-            char buffer[4096];
-            DWORD available = 0;
-            DWORD got = 0;
-            if (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-                if (ReadFile(readEnd, buffer, available < sizeof buffer ? available : sizeof buffer,
-                             &got, nullptr)) {
-                    result.output.append(buffer, got);
-                }
-                continue;
-            }
-            if (ended) {
-                break;  // all that the child wrote has been read
-            }
-            ended = WaitForSingleObject(process.hProcess, 10) == WAIT_OBJECT_0;
-            if (!ended && GetTickCount() - started > kChildWaitMs) {
-                TerminateProcess(process.hProcess, 1);
-                WaitForSingleObject(process.hProcess, kChildWaitMs);
-                ADD_FAILURE() << "child did not end within " << kChildWaitMs / 1000
-                              << " s: " << Utf8FromWide(commandLine);
-                return result;
-            }
-        }
-        GetExitCodeProcess(process.hProcess, &result.exitCode);
+    if (!CreateProcessW(nullptr, W(&commandLine[0]), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return result;
     }
+    out.Reset();
+    KernelHandle child(process.hProcess);
+    KernelHandle thread(process.hThread);
+    // A child that waits on a dialog nobody answers is ended here, named, long before the
+    // test run's own time limit.
+    if (WaitForSingleObject(child.Get(), kChildWaitMs) != WAIT_OBJECT_0) {
+        TerminateProcess(child.Get(), 1);
+        WaitForSingleObject(child.Get(), kChildWaitMs);
+        ADD_FAILURE() << "child did not end within " << kChildWaitMs / 1000
+                      << " s: " << Utf8FromWide(commandLine);
+        return result;
+    }
+    GetExitCodeProcess(child.Get(), &result.exitCode);
+    ReadBytes(path, result.output);
     return result;
+}
+
+ProcessResult RunTestInChild(const char16_t* test) {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    SetEnvironmentVariableW(L"GTEST_OUTPUT", nullptr);
+    return RunProcess(u"\"" + std::u16string(U(self)) +
+                      u"\" --gtest_also_run_disabled_tests --gtest_filter=" + test);
 }
 
 DWORD Regsvr32(const std::u16string& dll, bool unregister) {

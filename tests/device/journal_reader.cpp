@@ -32,29 +32,7 @@ size_t ValueEnd(std::string_view s, size_t i) {
     return s.size();
 }
 
-}  // namespace
-
-std::string_view JournalLine::Raw(std::string_view key) const {
-    // Member by member: each runs from its key's quote to the next ',' or '}' outside values.
-    const std::string_view s = json;
-    for (size_t i = s.find('{') + 1, end; i > 0 && i < s.size(); i = end + 1) {
-        end = ValueEnd(s, i);
-        const std::string_view member = s.substr(i, end - i);
-        const size_t open = member.find('"'), close = member.find('"', open + 1);  // no '"' in keys
-        const size_t colon = member.find(':', close);
-        if (colon != member.npos && member.substr(open + 1, close - open - 1) == key) {
-            const size_t start = member.find_first_not_of(' ', colon + 1);
-            const std::string_view value = member.substr(std::min(start, member.size()));
-            return value.substr(0, value.find_last_not_of(" \r\n") + 1);
-        }
-    }
-    return {};
-}
-
-std::optional<std::u16string> JournalLine::Text(std::string_view key) const {
-    return JsonText(Raw(key));
-}
-
+// The text of one JSON string value; nothing when `json` is not a string.
 std::optional<std::u16string> JsonText(std::string_view json) {
     if (json.size() < 2 || json.front() != '"' || json.back() != '"') {
         return std::nullopt;
@@ -81,6 +59,29 @@ std::optional<std::u16string> JsonText(std::string_view json) {
         }
     }
     return out + WideFromUtf8(run);
+}
+
+}  // namespace
+
+std::string_view JournalLine::Raw(std::string_view key) const {
+    // Member by member: each runs from its key's quote to the next ',' or '}' outside values.
+    const std::string_view s = json;
+    for (size_t i = s.find('{') + 1, end; i > 0 && i < s.size(); i = end + 1) {
+        end = ValueEnd(s, i);
+        const std::string_view member = s.substr(i, end - i);
+        const size_t open = member.find('"'), close = member.find('"', open + 1);  // no '"' in keys
+        const size_t colon = member.find(':', close);
+        if (colon != member.npos && member.substr(open + 1, close - open - 1) == key) {
+            const size_t start = member.find_first_not_of(' ', colon + 1);
+            const std::string_view value = member.substr(std::min(start, member.size()));
+            return value.substr(0, value.find_last_not_of(" \r\n") + 1);
+        }
+    }
+    return {};
+}
+
+std::optional<std::u16string> JournalLine::Text(std::string_view key) const {
+    return JsonText(Raw(key));
 }
 
 std::vector<JournalLine> JournalLines(std::string_view text) {

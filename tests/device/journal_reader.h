@@ -19,8 +19,6 @@ struct JournalLine {
     bool IsNull(std::string_view key) const { return Raw(key) == "null"; }
 };
 
-// The text of one JSON string value; nothing when `json` is not a string.
-std::optional<std::u16string> JsonText(std::string_view json);
 // The non-blank lines of a journal file.
 std::vector<JournalLine> JournalLines(std::string_view text);
 

@@ -17,39 +17,14 @@
 namespace pelmora {
 namespace {
 
-constexpr int kWide = 1000;  // a button that runs past the screen's right edge
+constexpr int kWide = 1000;  // the button's id
 
-// A dialog template with a caption and one button from x 120 to 250 dialog units.
-Bytes DialogWithWideButton(uint32_t style) {
-    Bytes b;
-    b.Dword(style | DS_SETFONT).Dword(0).Words({1, 0, 0, 160, 123, 0, 0});
-    b.Text(u"Test").Word(8).Text(u"ＭＳ Ｐゴシック");
-    b.Item(WS_CHILD | WS_VISIBLE, {120, 7, 130, 14, kWide}).Word(0xFFFF).Word(0x80).Text(u"x");
-    b.Word(0);
-    return b;
-}
-
-RECT WindowRect(HWND window) {
+// A window's rectangle on the screen, or in `dialog`'s client area.
+std::vector<LONG> Place(HWND window, HWND dialog = nullptr) {
     RECT rc = {};
     GetWindowRect(window, &rc);
-    return rc;
-}
-
-// The control's place in its dialog's client area.
-RECT PlaceIn(HWND dialog, int id) {
-    RECT rc = WindowRect(GetDlgItem(dialog, id));
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rc), 2);
-    return rc;
-}
-
-std::string Show(const RECT& rc) {
-    return std::to_string(rc.left) + "," + std::to_string(rc.top) + "," + std::to_string(rc.right) +
-           "," + std::to_string(rc.bottom);
-}
-
-RECT BetweenTheBars() {
-    const device::ScreenGeometry screen = device::DeviceScreen();
-    return {0, screen.navigationBarHeight, screen.width, screen.height - screen.menuBarHeight};
+    return {rc.left, rc.top, rc.right, rc.bottom};
 }
 
 // "SHCreateMenuBar" (Windows CE 5.0): the bar is created at the bottom of the screen for the
@@ -59,20 +34,17 @@ TEST(ShCreateMenuBar, CreatesTheBarAndLeavesItsParent) {
     HWND parent = CreateWindowExW(0, L"STATIC", L"parent", WS_POPUP | WS_CAPTION | WS_VISIBLE, 10,
                                   20, 150, 100, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(parent, nullptr);
-    const RECT before = WindowRect(parent);
+    const std::vector<LONG> place = Place(parent);
     const LONG_PTR style = GetWindowLongPtrW(parent, GWL_STYLE);
     SHMENUBARINFO info = {};
     info.cbSize = sizeof info;
     info.hwndParent = parent;
     info.dwFlags = SHCMBF_EMPTYBAR;
     ASSERT_TRUE(SHCreateMenuBar(&info));
-    ASSERT_NE(info.hwndMB, nullptr);
     const device::ScreenGeometry screen = device::DeviceScreen();
-    const RECT bar = WindowRect(info.hwndMB);
-    const RECT bottom = {0, screen.height - screen.menuBarHeight, screen.width, screen.height};
-    EXPECT_TRUE(EqualRect(&bar, &bottom)) << Show(bar);
-    const RECT after = WindowRect(parent);
-    EXPECT_TRUE(EqualRect(&after, &before)) << Show(after);
+    EXPECT_EQ(Place(info.hwndMB), std::vector<LONG>({0, screen.height - screen.menuBarHeight,
+                                                     screen.width, screen.height}));
+    EXPECT_EQ(Place(parent), place);
     EXPECT_EQ(GetWindowLongPtrW(parent, GWL_STYLE), style);
     DestroyWindow(parent);
 }
@@ -81,9 +53,7 @@ TEST(ShCreateMenuBar, CreatesTheBarAndLeavesItsParent) {
 
 struct SheetSeen {
     bool caption = false;
-    RECT sheet = {};
-    RECT buttonBefore = {};
-    RECT buttonAfter = {};
+    std::vector<LONG> sheet, buttonBefore, buttonAfter;
 };
 SheetSeen g_seen;
 int g_versionAnswer = 0;
@@ -91,13 +61,13 @@ HWND g_sheet = nullptr;
 
 INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM, LPARAM) {
     if (message == WM_INITDIALOG) {
-        g_seen.buttonBefore = PlaceIn(page, kWide);
+        g_seen.buttonBefore = Place(GetDlgItem(page, kWide), page);
         // As a handheld page does: Done button, full screen, input panel down, empty bar.
         SHINITDLGINFO init = {
             SHIDIM_FLAGS, page,
             SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN | SHIDIF_EMPTYMENU};
         SHInitDialog(&init);
-        g_seen.buttonAfter = PlaceIn(page, kWide);
+        g_seen.buttonAfter = Place(GetDlgItem(page, kWide), page);
         return TRUE;
     }
     return FALSE;
@@ -106,7 +76,7 @@ INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM, LPARAM) {
 void CALLBACK LookAndCancel(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
     g_seen.caption = (GetWindowLongPtrW(g_sheet, GWL_STYLE) & WS_CAPTION) == WS_CAPTION;
-    g_seen.sheet = WindowRect(g_sheet);
+    g_seen.sheet = Place(g_sheet);
     PostMessageW(g_sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
 }
 
@@ -135,11 +105,13 @@ TEST(PropertySheet, TakesTheHandheldStyleOnlyWhenTheVersionAnswerAsksForIt) {
         bool handheld;
     } rows[] = {
         {"maximised, the library's version", PSH_MAXIMIZE, 526, true},
-        {"maximised, no version", PSH_MAXIMIZE, 0, false},
         {"maximised, an older version", PSH_MAXIMIZE, 0x0100, false},
         {"the library's version, not maximised", 0, 526, false},
     };
-    const Bytes bytes = DialogWithWideButton(WS_CHILD | WS_CAPTION | WS_SYSMENU);
+    // A page with one button from x 120 to 250 dialog units, past the screen's right edge.
+    Bytes bytes = Header(1);
+    bytes.Item(WS_CHILD | WS_VISIBLE, {120, 7, 130, 14, kWide}).Word(0xFFFF).Word(0x80);
+    bytes.Text(u"x").Word(0);
     for (const auto& row : rows) {
         g_seen = SheetSeen();
         g_versionAnswer = row.answer;
@@ -161,11 +133,11 @@ TEST(PropertySheet, TakesTheHandheldStyleOnlyWhenTheVersionAnswerAsksForIt) {
         header.pfnCallback = SheetCallback;
         PropertySheetW(&header);
         EXPECT_EQ(g_seen.caption, !row.handheld) << row.what;
-        const RECT screen = BetweenTheBars();
-        EXPECT_EQ(EqualRect(&g_seen.sheet, &screen) != FALSE, row.handheld)
-            << row.what << ": " << Show(g_seen.sheet);
-        EXPECT_TRUE(EqualRect(&g_seen.buttonBefore, &g_seen.buttonAfter))
-            << row.what << ": " << Show(g_seen.buttonAfter);
+        const device::ScreenGeometry screen = device::DeviceScreen();
+        const std::vector<LONG> betweenTheBars = {0, screen.navigationBarHeight, screen.width,
+                                                  screen.height - screen.menuBarHeight};
+        EXPECT_EQ(g_seen.sheet == betweenTheBars, row.handheld) << row.what;
+        EXPECT_EQ(g_seen.buttonAfter, g_seen.buttonBefore) << row.what;
     }
 }
 

@@ -9,7 +9,8 @@
 
 #include "platform/file_replace_win32.h"
 #include "platform/wide.h"
-#include "tests/support/test_files.h"
+#include "platform/owners.h"
+#include "tests/device/device_profile_fixture.h"
 
 namespace pelmora {
 namespace {
@@ -18,8 +19,7 @@ using testing_support::FilesIn;
 using testing_support::ScratchDir;
 using testing_support::WriteBytes;
 
-constexpr int kKilledCode = 77;
-constexpr DWORD kChildWaitMs = 60000;
+constexpr DWORD kKilledCode = 77;
 const wchar_t kChildVariable[] = L"PELMORA_REPLACE_CHILD";
 
 unsigned g_failing = 0;  // bit per step
@@ -42,51 +42,18 @@ bool Replace(const std::u16string& path, const std::string& bytes) {
 
 // What a reader gets: the file, or the copy a replace kept.
 std::string Read(const std::u16string& path) {
-    HANDLE file = OpenReplacedFile(W(path.c_str()), GENERIC_READ, FILE_SHARE_READ);
-    if (file == INVALID_HANDLE_VALUE) {
-        return "<none>";
-    }
+    FileHandle file(OpenReplacedFile(W(path.c_str()), GENERIC_READ, FILE_SHARE_READ));
     char buffer[256];
     DWORD got = 0;
-    const BOOL ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr);
-    CloseHandle(file);
-    return ok ? std::string(buffer, got) : "<unreadable>";
+    if (!file) {
+        return "<none>";
+    }
+    return ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) ? std::string(buffer, got)
+                                                                      : "<unreadable>";
 }
 
-// Runs this program again to replace `path` with "new", failing the steps in `failing` and
-// ending itself at `killAt`; its exit code (kKilledCode when it was ended at the step).
-DWORD ReplaceInChild(const std::u16string& path, unsigned failing, int killAt) {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring command = std::wstring(L"\"") + self +
-                           L"\" --gtest_also_run_disabled_tests"
-                           L" --gtest_filter=FileReplace.DISABLED_ChildReplaces";
-    const std::wstring value =
-        std::to_wstring(failing) + L"|" + std::to_wstring(killAt) + L"|" + W(path.c_str());
-    SetEnvironmentVariableW(kChildVariable, value.c_str());
-    SetEnvironmentVariableW(L"GTEST_OUTPUT", nullptr);  // this run's report is ours alone
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    const BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                        nullptr, &startup, &info);
-    SetEnvironmentVariableW(kChildVariable, nullptr);
-    if (!started) {
-        ADD_FAILURE() << "child not started";
-        return 0;
-    }
-    DWORD code = 0;
-    if (WaitForSingleObject(info.hProcess, kChildWaitMs) != WAIT_OBJECT_0) {
-        TerminateProcess(info.hProcess, 1);
-        ADD_FAILURE() << "the child did not end within " << kChildWaitMs / 1000 << " s";
-    }
-    GetExitCodeProcess(info.hProcess, &code);
-    CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
-    return code;
-}
-
-// Run only as the child of ReplaceInChild.
+// Run only as a child of the test below: replaces the file with "new", failing the steps
+// given and ending itself at the step given.
 TEST(FileReplace, DISABLED_ChildReplaces) {
     wchar_t value[1024] = {};
     ASSERT_NE(GetEnvironmentVariableW(kChildVariable, value, 1024), 0u);
@@ -127,8 +94,13 @@ TEST(FileReplace, StoppedAtAnyStepTheOldContentStaysReadable) {
             }
             const unsigned failing = row.failing | (kill ? 0 : Bit(row.stop));
             if (kill) {
-                EXPECT_EQ(ReplaceInChild(file, failing, static_cast<int>(row.stop)),
-                          static_cast<DWORD>(kKilledCode));
+                const std::wstring value = std::to_wstring(failing) + L"|" +
+                                           std::to_wstring(static_cast<int>(row.stop)) + L"|" +
+                                           W(file.c_str());
+                SetEnvironmentVariableW(kChildVariable, value.c_str());
+                EXPECT_EQ(
+                    testing_support::RunTestInChild(u"FileReplace.DISABLED_ChildReplaces").exitCode,
+                    kKilledCode);
             } else {
                 g_failing = failing;
                 SetReplaceStepHookForTesting(Hook);
@@ -136,6 +108,9 @@ TEST(FileReplace, StoppedAtAnyStepTheOldContentStaysReadable) {
                 SetReplaceStepHookForTesting(nullptr);
             }
             EXPECT_EQ(Read(file), row.replaced ? "new" : "old");
+            // A failed move-in puts the file itself back; only a kill there leaves it aside.
+            EXPECT_EQ(GetFileAttributesW(W(file.c_str())) != INVALID_FILE_ATTRIBUTES,
+                      row.stop != S::kPutBack && !(kill && row.stop == S::kMoveIn));
             // The next replace goes through and leaves the file alone in its folder.
             EXPECT_TRUE(Replace(file, "next"));
             EXPECT_EQ(Read(file), "next");

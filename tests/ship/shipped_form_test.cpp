@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -30,58 +33,44 @@ const Deliverable kDeliverables[] = {
     {PELMORA_SETTING_FILE, u"PelmoraSetting.exe", VFT_APP},
 };
 
-// Little-endian fields; past the end reads as 0.
-uint32_t Le(const std::string& b, size_t at, int bytes) {
-    uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i) {
-        v = v << 8 | (at + i < b.size() ? static_cast<unsigned char>(b[at + i]) : 0u);
+// A copy of the structure at `at`; zeros past the end.
+template <typename T>
+T At(const std::string& b, size_t at) {
+    T v = {};
+    if (at <= b.size() && b.size() - at >= sizeof v) {
+        std::memcpy(&v, b.data() + at, sizeof v);
     }
     return v;
 }
-uint32_t Le32(const std::string& b, size_t at) {
-    return Le(b, at, 4);
-}
-uint16_t Le16(const std::string& b, size_t at) {
-    return static_cast<uint16_t>(Le(b, at, 2));
-}
 
-struct Section {
-    std::string name;
-    std::string data;
-};
+using Sections = std::map<std::string, std::string>;  // name: data
 
-// The section table of a PE file ("Microsoft PE and COFF Specification": section headers
-// of 40 bytes after the optional header; a name "/n" is at offset n of the string table,
-// which follows the symbol table's 18-byte records).
-std::vector<Section> Sections(const std::string& file) {
-    std::vector<Section> sections;
-    const uint32_t pe = Le32(file, 0x3C);
-    if (file.compare(0, 2, "MZ") != 0 || file.compare(pe, 4, std::string("PE\0\0", 4)) != 0) {
+// The section table of a PE file ("PE Format", winnt.h's IMAGE_ structures: the section
+// headers follow the optional header; a name "/n" is at offset n of the string table, which
+// follows the symbol table's records). The file header is the same in 32- and 64-bit files.
+Sections SectionsOf(const std::string& file) {
+    Sections sections;
+    const auto dos = At<IMAGE_DOS_HEADER>(file, 0);
+    const auto nt = At<IMAGE_NT_HEADERS32>(file, static_cast<size_t>(dos.e_lfanew));
+    if (dos.e_magic != IMAGE_DOS_SIGNATURE || nt.Signature != IMAGE_NT_SIGNATURE) {
         return sections;
     }
-    const size_t coff = pe + 4;
-    const uint16_t count = Le16(file, coff + 2);
-    const size_t strings = Le32(file, coff + 8) + Le32(file, coff + 12) * 18u;
-    size_t header = coff + 20 + Le16(file, coff + 16);
-    for (uint16_t i = 0; i < count && header + 40 <= file.size(); ++i, header += 40) {
-        std::string name = file.substr(header, 8).c_str();
+    const IMAGE_FILE_HEADER& h = nt.FileHeader;
+    const size_t strings = h.PointerToSymbolTable + h.NumberOfSymbols * size_t{IMAGE_SIZEOF_SYMBOL};
+    size_t at = static_cast<size_t>(dos.e_lfanew) + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) +
+                h.SizeOfOptionalHeader;
+    for (WORD i = 0; i < h.NumberOfSections; ++i, at += sizeof(IMAGE_SECTION_HEADER)) {
+        const auto header = At<IMAGE_SECTION_HEADER>(file, at);
+        std::string name(reinterpret_cast<const char*>(header.Name), 8);
+        name = name.c_str();
         if (name.size() > 1 && name[0] == '/') {
-            name = file.substr(strings + std::stoul(name.substr(1))).c_str();
+            name = file.substr(std::min<size_t>(file.size(), strings + std::stoul(name.substr(1))))
+                       .c_str();
         }
-        const uint32_t size = Le32(file, header + 16);
-        const uint32_t at = Le32(file, header + 20);
-        sections.push_back({name, at < file.size() ? file.substr(at, size) : std::string()});
+        sections[name] = file.substr(std::min<size_t>(file.size(), header.PointerToRawData),
+                                     header.SizeOfRawData);
     }
     return sections;
-}
-
-const Section* Find(const std::vector<Section>& sections, const std::string& name) {
-    for (const Section& s : sections) {
-        if (s.name == name) {
-            return &s;
-        }
-    }
-    return nullptr;
 }
 
 // A .gnu_debuglink section holds the debug file's name without folders, a NUL, padding to
@@ -107,33 +96,20 @@ TEST_P(ShippedForm, IsStrippedAndNamesItsDebugFile) {
     const std::u16string path = HostPath(GetParam().path);
     std::string file;
     ASSERT_TRUE(ReadBytes(path, file));
-    const std::vector<Section> sections = Sections(file);
-    ASSERT_NE(Find(sections, ".text"), nullptr);
-    for (const Section& s : sections) {
-        EXPECT_NE(s.name.rfind(".debug", 0), 0u) << s.name;
+    const Sections sections = SectionsOf(file);
+    ASSERT_EQ(sections.count(".text"), 1u);
+    for (const auto& [name, data] : sections) {
+        EXPECT_NE(name.rfind(".debug", 0), 0u) << name;
     }
 
-    const Section* link = Find(sections, ".gnu_debuglink");
-    ASSERT_NE(link, nullptr);
-    const std::string debugName = link->data.c_str();
+    const std::string link = sections.count(".gnu_debuglink") ? sections.at(".gnu_debuglink") : "";
+    const std::string debugName = link.c_str();
     const std::string built = GetParam().path;
     EXPECT_EQ(debugName, built.substr(built.rfind('/') + 1) + ".debug");
     std::string debug;
     ASSERT_TRUE(ReadBytes(path + u".debug", debug));
-    const size_t crcAt = (debugName.size() + 4) & ~size_t{3};
-    EXPECT_EQ(Le32(link->data, crcAt), Crc32(debug));
-    EXPECT_NE(Find(Sections(debug), ".debug_info"), nullptr);
-}
-
-std::u16string VersionString(const std::vector<char>& info, const char16_t* block,
-                             const char16_t* key) {
-    const std::u16string query = u"\\StringFileInfo\\" + std::u16string(block) + u"\\" + key;
-    void* value = nullptr;
-    UINT length = 0;
-    if (!VerQueryValueW(info.data(), W(query.c_str()), &value, &length) || value == nullptr) {
-        return u"(none)";
-    }
-    return static_cast<const char16_t*>(value);
+    EXPECT_EQ(At<uint32_t>(link, (debugName.size() + 4) & ~size_t{3}), Crc32(debug));
+    EXPECT_EQ(SectionsOf(debug).count(".debug_info"), 1u);
 }
 
 // Read through the platform's version functions, as the handheld's file properties do
@@ -142,46 +118,47 @@ std::u16string VersionString(const std::vector<char>& info, const char16_t* bloc
 TEST_P(ShippedForm, CarriesOneVersionInJapaneseAndEnglish) {
     const std::u16string path = HostPath(GetParam().path);
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(W(path.c_str()), &ignored);
-    ASSERT_GT(size, 0u);
-    std::vector<char> info(size);
-    ASSERT_TRUE(GetFileVersionInfoW(W(path.c_str()), 0, size, info.data()));
-
-    VS_FIXEDFILEINFO* fixed = nullptr;
+    std::vector<char> info(GetFileVersionInfoSizeW(W(path.c_str()), &ignored));
+    ASSERT_TRUE(
+        GetFileVersionInfoW(W(path.c_str()), 0, static_cast<DWORD>(info.size()), info.data()));
+    auto query = [&](const std::u16string& name, UINT& length) -> const void* {
+        void* value = nullptr;
+        return VerQueryValueW(info.data(), W(name.c_str()), &value, &length) ? value : nullptr;
+    };
     UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-    ASSERT_GE(length, sizeof(VS_FIXEDFILEINFO));
-    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(query(u"\\", length));
+    ASSERT_NE(fixed, nullptr);
     const DWORD ms = MAKELONG(PELMORA_VERSION_MINOR, PELMORA_VERSION_MAJOR);
     const DWORD ls = MAKELONG(0, PELMORA_VERSION_PATCH);
-    EXPECT_EQ(fixed->dwFileVersionMS, ms);
-    EXPECT_EQ(fixed->dwFileVersionLS, ls);
-    EXPECT_EQ(fixed->dwProductVersionMS, ms);
-    EXPECT_EQ(fixed->dwProductVersionLS, ls);
-    EXPECT_EQ(fixed->dwFileType, GetParam().fileType);
+    EXPECT_EQ(std::vector<DWORD>({fixed->dwSignature, fixed->dwFileVersionMS,
+                                  fixed->dwFileVersionLS, fixed->dwProductVersionMS,
+                                  fixed->dwProductVersionLS, fixed->dwFileType}),
+              std::vector<DWORD>({0xFEEF04BDu, ms, ls, ms, ls, GetParam().fileType}));
 
-    WORD* languages = nullptr;
-    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation",
-                               reinterpret_cast<void**>(&languages), &length));
-    const std::vector<WORD> translations(languages, languages + length / sizeof(WORD));
-    EXPECT_EQ(translations, (std::vector<WORD>{0x0411, 1200, 0x0409, 1200}));
+    const auto* languages = static_cast<const WORD*>(query(u"\\VarFileInfo\\Translation", length));
+    ASSERT_NE(languages, nullptr);
+    EXPECT_EQ(std::vector<WORD>(languages, languages + length / sizeof(WORD)),
+              (std::vector<WORD>{0x0411, 1200, 0x0409, 1200}));
 
     const std::u16string version(PELMORA_VERSION_STRING,
                                  PELMORA_VERSION_STRING + std::strlen(PELMORA_VERSION_STRING));
-    std::u16string descriptions[2];
-    int i = 0;
-    for (const char16_t* block : {u"041104B0", u"040904B0"}) {
-        SCOPED_TRACE(testing::Message() << "block " << i);
-        EXPECT_EQ(VersionString(info, block, u"ProductName"), u"Pelmora");
-        EXPECT_EQ(VersionString(info, block, u"FileVersion"), version);
-        EXPECT_EQ(VersionString(info, block, u"ProductVersion"), version);
-        EXPECT_EQ(VersionString(info, block, u"OriginalFilename"), GetParam().fileName);
-        descriptions[i] = VersionString(info, block, u"FileDescription");
-        EXPECT_NE(descriptions[i], u"(none)");
-        ++i;
+    std::u16string descriptions;
+    for (const char* block : {"041104B0", "040904B0"}) {
+        auto text = [&](const char16_t* key) {
+            const void* value = query(
+                u"\\StringFileInfo\\" + std::u16string(block, block + 8) + u"\\" + key, length);
+            return value != nullptr ? std::u16string(static_cast<const char16_t*>(value))
+                                    : u"(none)";
+        };
+        EXPECT_EQ(text(u"ProductName") + u"|" + text(u"FileVersion") + u"|" +
+                      text(u"ProductVersion") + u"|" + text(u"OriginalFilename"),
+                  u"Pelmora|" + version + u"|" + version + u"|" + GetParam().fileName)
+            << block;
+        // Each language says it in its own words.
+        EXPECT_NE(text(u"FileDescription"), u"(none)");
+        EXPECT_NE(text(u"FileDescription"), descriptions);
+        descriptions = text(u"FileDescription");
     }
-    // Each language says it in its own words.
-    EXPECT_NE(descriptions[0], descriptions[1]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Deliverables, ShippedForm, ::testing::ValuesIn(kDeliverables));
