@@ -36,12 +36,8 @@ DialogDriver::DialogDriver(std::vector<Step> steps, UINT timeLimitMs)
 }
 
 DialogDriver::~DialogDriver() {
-    if (hook_ != nullptr) {
-        UnhookWindowsHookEx(hook_);
-    }
-    if (helper_ != nullptr) {
-        DestroyWindow(helper_);  // steps still queued die with it
-    }
+    UnhookWindowsHookEx(hook_);
+    DestroyWindow(helper_);  // steps still queued die with it
     g_current = nullptr;
 }
 
@@ -133,15 +129,9 @@ HWND FindDoneButton(HWND dialog) {
 }
 
 std::u16string ListLine(HWND list, int line) {
-    const LRESULT n = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(line), 0);
-    if (n == LB_ERR) {
-        return u"<no line>";
-    }
-    std::u16string text(static_cast<size_t>(n) + 1, u'\0');
-    SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(line),
-                 reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<size_t>(n));
-    return text;
+    wchar_t text[512] = L"<no line>";
+    SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(text));
+    return std::u16string(reinterpret_cast<const char16_t*>(text));
 }
 
 }  // namespace pelmora::testing_support

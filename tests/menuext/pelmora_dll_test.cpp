@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -110,6 +109,8 @@ TEST_F(PelmoraServer, ObjectsAndLocksKeepTheLibraryLoaded) {
     EXPECT_EQ(server.Call("DllCanUnloadNow"), S_OK);
 }
 
+// Each key's one value, exactly (terminator included, no threading model); the path is the
+// one the DLL was loaded from.
 void ExpectRegistered() {
     const std::u16string read = u"Pelmora ReadView Menu Extension";
     const std::u16string list = u"Pelmora ListView Menu Extension";
@@ -117,11 +118,10 @@ void ExpectRegistered() {
     for (size_t i = 0; i < 6; ++i) {
         const testing_support::KeyState key = ReadKey(i);
         EXPECT_EQ(key.type, static_cast<DWORD>(REG_SZ)) << i;
-        EXPECT_EQ(key.values, 1u) << i;  // no other value, no threading model
-        // Exactly, terminator included; the path is the one the DLL was loaded from.
-        std::u16string value(key.bytes.size() / 2, u'\0');
-        std::memcpy(value.data(), key.bytes.data(), value.size() * 2);
-        EXPECT_EQ(value, expected[i] + u'\0') << i;
+        EXPECT_EQ(key.values, 1u) << i;
+        EXPECT_EQ(key.bytes, std::string(reinterpret_cast<const char*>(expected[i].c_str()),
+                                         expected[i].size() * 2 + 2))
+            << i;
     }
 }
 

@@ -14,25 +14,6 @@ namespace {
 constexpr DWORD kPollMs = 20;
 constexpr DWORD kWaitMs = 15000;
 
-std::u16string ProgramIn(const std::u16string& folder) {
-    return folder + u"\\PelmoraSetting.exe";
-}
-
-KernelHandle Start(const std::u16string& folder, DWORD& processId, DWORD& threadId) {
-    std::u16string commandLine = u"\"" + ProgramIn(folder) + u"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, W(&commandLine[0]), nullptr, nullptr, FALSE, 0, nullptr,
-                        W(folder.c_str()), &startup, &info)) {
-        return KernelHandle();
-    }
-    CloseHandle(info.hThread);
-    processId = info.dwProcessId;
-    threadId = info.dwThreadId;
-    return KernelHandle(info.hProcess);
-}
-
 HWND PollForWindow(DWORD processId, const wchar_t* className, HWND except) {
     for (DWORD waited = 0; waited < kWaitMs; waited += kPollMs) {
         for (HWND window = FindWindowExW(nullptr, nullptr, className, nullptr); window != nullptr;
@@ -51,12 +32,22 @@ HWND PollForWindow(DWORD processId, const wchar_t* className, HWND except) {
 }  // namespace
 
 SettingsProgram::SettingsProgram(const std::u16string& folder, bool first) {
-    if (first &&
-        !CopyFileW(W(HostPath(PELMORA_SETTING_EXE).c_str()), W(ProgramIn(folder).c_str()), FALSE)) {
+    std::u16string program = folder + u"\\PelmoraSetting.exe",
+                   commandLine = u"\"" + program + u"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if ((first &&
+         !CopyFileW(W(HostPath(PELMORA_SETTING_EXE).c_str()), W(program.c_str()), FALSE)) ||
+        !CreateProcessW(nullptr, W(&commandLine[0]), nullptr, nullptr, FALSE, 0, nullptr,
+                        W(folder.c_str()), &startup, &info)) {
         return;
     }
-    process_ = Start(folder, processId_, threadId_);
-    if (process_ && first) {
+    CloseHandle(info.hThread);
+    process_.Reset(info.hProcess);
+    processId_ = info.dwProcessId;
+    threadId_ = info.dwThreadId;
+    if (first) {
         WaitForInputIdle(process_.Get(), kWaitMs);
         window_ = PollForWindow(processId_, L"PELMORASETTING", nullptr);
         // The window shows before its page is built: a message answered from the message

@@ -29,11 +29,6 @@ using testing_support::TextOf;
 const char kStores[] = "a|会社\r\nb|ActiveSync\r\nc|自宅\r\n";
 const std::string kFlags = "PRIOFROM=FALSE\r\nRESALL=FALSE\r\nRESALLCC=FALSE\r\nQUATE=FALSE\r\n";
 
-std::string FileIn(const testing_support::ScratchDir& dir) {
-    std::string bytes;
-    return testing_support::ReadBytes(dir.Path(u"Pelmora.ini"), bytes) ? bytes : "<none>";
-}
-
 bool Checked(HWND box) {
     return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
@@ -114,7 +109,8 @@ protected:
         work(program);
         close(program);
         EXPECT_EQ(program.WaitForExit(), 0u);
-        return FileIn(dir_);
+        std::string bytes;
+        return testing_support::ReadBytes(dir_.Path(u"Pelmora.ini"), bytes) ? bytes : "<none>";
     }
 
     testing_support::TestDeviceProfile profile_{kStores};
@@ -279,14 +275,13 @@ TEST_F(SettingsProgramTest, SheetWithAPageThatCannotBeMadeShowsNothing) {
                   0);
     };
     EXPECT_EQ(Run("", advanced), "[Pelmora]\r\n" + kFlags);
-    std::string calls;
+    std::u16string calls;
     for (const auto& line : profile_.Outbox()) {
-        calls += line.json + "\n";
+        calls += line.Text("call").value_or(u"?") + u"|";
     }
     EXPECT_EQ(calls,
-              "{\"call\": \"CreatePropertySheetPageW failed\"}\n"
-              "{\"call\": \"DestroyPropertySheetPage\"}\n"
-              "{\"call\": \"DestroyPropertySheetPage\"}\n");
+              u"CreatePropertySheetPageW failed|DestroyPropertySheetPage|"
+              u"DestroyPropertySheetPage|");
 }
 
 // ---- The advanced sheet: its pages worked as the user would (the contact browse through
