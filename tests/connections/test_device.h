@@ -39,20 +39,14 @@ inline std::u16string Wide(const std::string& ascii) {
     return std::u16string(ascii.begin(), ascii.end());
 }
 
+// Registry data as the little-endian targets hold it.
 inline std::vector<uint8_t> Bytes(const std::u16string& text, bool terminated = true) {
-    std::vector<uint8_t> b;
-    for (char16_t c : text) {
-        b.push_back(static_cast<uint8_t>(c & 0xFF));
-        b.push_back(static_cast<uint8_t>(c >> 8));
-    }
-    if (terminated) {
-        b.insert(b.end(), {0, 0});
-    }
-    return b;
+    const auto* p = reinterpret_cast<const uint8_t*>(text.c_str());
+    return std::vector<uint8_t>(p, p + (text.size() + (terminated ? 1 : 0)) * 2);
 }
 inline std::vector<uint8_t> Dword(uint32_t n) {
-    return {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n >> 16),
-            static_cast<uint8_t>(n >> 24)};
+    const auto* p = reinterpret_cast<const uint8_t*>(&n);
+    return std::vector<uint8_t>(p, p + 4);
 }
 
 // Counts the registry's writes (set, delete, create); the N-th fails, once or from then on.
