@@ -108,16 +108,12 @@ bool SnapshotFile::SetAside() {
     if (path_.Empty()) {
         return true;
     }
-    DualString from = path_;
-    if (GetFileAttributesW(W(from)) == INVALID_FILE_ATTRIBUTES) {
-        from = WithSuffix(path_, u".old");  // the copy a cut-short save kept
-    }
     for (int n = 1; n <= kKeptNames; ++n) {
         std::u16string suffix = u".kept";
         suffix += static_cast<char16_t>(u'0' + n / 10);
         suffix += static_cast<char16_t>(u'0' + n % 10);
         const DualString kept = WithSuffix(path_, suffix.c_str());
-        if (MoveFileW(W(from), W(kept))) {
+        if (MoveReplacedFile(W(path_), W(kept))) {
             return Remove();
         }
         if (GetFileAttributesW(W(kept)) == INVALID_FILE_ATTRIBUTES) {

@@ -161,6 +161,21 @@ HANDLE OpenReplacedFile(const wchar_t* path, DWORD access, DWORD share) {
     }
 }
 
+bool MoveReplacedFile(const wchar_t* path, const wchar_t* to) {
+    if (MoveFileW(path, to)) {
+        return true;
+    }
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+        return false;
+    }
+    try {
+        return MoveFileW(W(std::u16string(U(path)) + u".old"), to);
+    } catch (const std::bad_alloc&) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+}
+
 bool RemoveReplacedFile(const wchar_t* path) {
     try {
         const std::u16string p(U(path));

@@ -46,6 +46,10 @@ bool ReplaceFileSafely(const wchar_t* path, const void* bytes, size_t size);
 // open of `path` when neither opens.
 HANDLE OpenReplacedFile(const wchar_t* path, DWORD access, DWORD share);
 
+// MoveFileW(path, to) of what a reader of `path` would read: `path` itself, or, when it is not
+// found, the copy an interrupted replace kept. Fails as MoveFileW does when `to` exists.
+bool MoveReplacedFile(const wchar_t* path, const wchar_t* to);
+
 // Deletes `path` and any kept copy (the copy first, so that an interruption never brings an
 // older content back). True when neither exists afterwards.
 bool RemoveReplacedFile(const wchar_t* path);
