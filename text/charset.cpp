@@ -5,27 +5,9 @@
 
 #include "text/charset_service.h"
 #include "text/mail_decode.h"
+#include "text/string_util.h"
 
 namespace pelmora {
-namespace {
-
-char16_t FoldAscii(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c;
-}
-
-bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldAscii(a[i]) != FoldAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
 
 bool ConvertCharsetText(const char* bytes, size_t n, std::u16string_view charset,
                         std::u16string& out) noexcept {

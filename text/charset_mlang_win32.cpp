@@ -40,7 +40,7 @@ const wchar_t* KnownAlias(std::u16string_view charset) {
         {u"cseuckr", L"ks_c_5601-1987"},
     };
     for (const auto& a : kAliases) {
-        if (HasPrefixNoCase(charset, a.name) && charset.size() == WideLength(a.name)) {
+        if (EqualsNoCase(charset, a.name)) {
             return a.alias;
         }
     }

@@ -211,8 +211,7 @@ size_t DecodeHeaderText(const char* value, size_t n, char16_t* out) noexcept {
                 const std::string_view charset = WordCharset(value, w);
                 Piece* joined = nullptr;
                 if (afterWord && !pieces.empty() && pieces.back().word &&
-                    HasPrefixNoCase(pieces.back().charset, charset) &&
-                    pieces.back().charset.size() == charset.size()) {
+                    EqualsNoCase(pieces.back().charset, charset)) {
                     joined = &pieces.back();
                 }
                 std::string bytes;

@@ -27,7 +27,28 @@ bool StartsWithNoCaseImpl(View a, View b, size_t n) {
     return true;
 }
 
+template <typename View>
+bool EqualsNoCaseImpl(View a, View b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (Fold(a[i]) != Fold(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return EqualsNoCaseImpl(a, b);
+}
+
+bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
+    return EqualsNoCaseImpl(a, b);
+}
 
 bool StartsWithNoCase(std::string_view a, std::string_view b, size_t n) {
     return StartsWithNoCaseImpl(a, b, n);

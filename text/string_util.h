@@ -20,6 +20,10 @@ inline bool HasPrefixNoCase(std::u16string_view text, std::u16string_view prefix
     return StartsWithNoCase(text, prefix, prefix.size());
 }
 
+// Same length and the same characters with "A"-"Z" folded to "a"-"z" (ASCII only).
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool EqualsNoCase(std::u16string_view a, std::u16string_view b);
+
 constexpr size_t kMaxPathChars = 260;
 
 // Splits a path at its last backslash into `folder` (no trailing backslash) and `file`,
