@@ -48,7 +48,6 @@ TEST(Codecs, DecodeBrokenText) {
         {'S', "YWI=Yg==", "ab"},           // ... and as the fourth
         {'S', "Y=Q==", "a"},               // "=" in the first two places is not padding
         {'S', "\x80\xffYW\r\nJj", "abc"},  // outside the alphabet: skipped
-        {'S', "====", ""},
         {'T', " \tYW\r\nJj\r\n", "abc"},
         {'T', "YWJj=ZZZZ", "abc"},  // the first "=" ends it, wherever it stands
         {'T', "Y", ""},             // a lone first character gives nothing here
@@ -61,7 +60,6 @@ TEST(Codecs, DecodeBrokenText) {
         {'Q', "=\x01\x02", std::string("\0", 1)},  // non-digits count 0
         {'Q', "a=\nb", "ab"},                      // soft break with a bare LF
         {'Q', "ab=", "ab"},                        // an "=" near the end ends the text
-        {'Q', "ab=\r", "ab"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Decode(c.codec, c.in), c.out) << c.codec << " " << c.in;
