@@ -19,11 +19,10 @@ TEST(ReplyRecipients, BuildsTheListsForTheComposeWindow) {
         {"a", u"B", u"", u"S", u"", u"T1, T2", u"X", u"S;T1; T2;", u"B;X;", u""},   // all into To
         {"ac", u"B", u"", u"S", u"", u"T1, T2", u"X", u"S;", u"B;X;T1; T2;", u""},  // all into Cc
         {"", u"B", u"", u"S", u"R", u"T", u"", u"R;", u"B;", u""},                  // Reply-To wins
-        {"p", u"B", u"", u"S", u"R", u"T", u"", u"S;", u"B;", u""},  // ... unless told
-        {"p", u"", u"", nullptr, u"R", u"", u"", u"R;", u"", u""},   // no sender
-        {"", u"", u"", nullptr, u"", u"T", u"", u"", u"", u""},      // nobody to answer
-        {"p", u"", u"", u"", u"R", u"", u"", u"", u"", u""},         // empty sender
-        {"a", u"", u"", u"S", u"", u"T", u"X", u"S;T;", u"X;", u""},
+        {"p", u"B", u"", u"S", u"R", u"T", u"", u"S;", u"B;", u""},    // ... unless told
+        {"p", u"", u"", nullptr, u"R", u"", u"", u"R;", u"", u""},     // no sender
+        {"", u"", u"", nullptr, u"", u"T", u"", u"", u"", u""},        // nobody to answer
+        {"p", u"", u"", u"", u"R", u"", u"", u"", u"", u""},           // empty sender
         {"a", u"B", u"", u"S", u"", u"T", u"", u"S;T;", u"B;;", u""},  // no Cc to copy
         // Empty items, semicolons and duplicates stay.
         {"a", u"", u"", u"S", u"", u"A,,B;C", u"", u"S;A;;B;C;", u"", u""},

@@ -42,7 +42,6 @@ TEST(Iso2022JpToShiftJis, ConvertsEscapesAndModes) {
         {"pairs", "\x1b$B!!!_!`\"!^~_!|~",
          "\x81\x40\x81\x7E\x81\x80\x81\x9F\x9F\xFC\xE0\x40\xEE\xFC"},
         {"old JIS in, roman out", "\x1b$@$D\x1b(J$D", tsu + "$D"},
-        {"ESC ( H leaves kanji", "\x1b$B$D\x1b(H$D", tsu + "$D"},
         {"other ESC ( x copied", "\x1b$B$D\x1b(I$D", tsu + "\x1b(I$D"},
         {"other ESC $ x copied", "\x1b$Ax", "\x1b$Ax"},
         {"ESC * sets drop", "\x1b*Xab", "ab"},
@@ -53,17 +52,14 @@ TEST(Iso2022JpToShiftJis, ConvertsEscapesAndModes) {
         {"unknown escape copied", "\x1bxy", "\x1bxy"},
         {"LF and CR leave kanji", "\x1b$B$D\n$D\x1b$B$D\r$D", tsu + "\n$D" + tsu + "\r$D"},
         {"lone byte before escape", "\x1b$B$\x1b(Bab", "$ab"},
-        {"lone byte before LF", "\x1b$B$\n$D", "$\n$D"},
         {"lone byte before space", "\x1b$B$ $D", "$ " + tsu},
         {"SO ... SI", "\x0e\x31\x32\x0f\x33", "\xB1\xB2\x33"},
         {"SO stops at CR", "\x0e\x31\r\n2", "\xB1\r\n2"},
-        {"SO stops at ESC", "\x0e\x31\x1b$B$D", "\xB1" + tsu},
         {"SO inside kanji", "\x1b$B\x0e\x31\x0f$D", "\xB1" + tsu},
         {"EUC-JP bytes copied", "\xA4\xA2\x1b$B\xA4\xA2", "\xA4\xA2\xA4\xA2"},
         // The end of input in the middle of things.
         {"ESC at end", "ab\x1b", "ab"},
         {"ESC $ at end", "a\x1b$", "a\x1b$"},
-        {"ESC ( at end", "a\x1b(", "a\x1b("},
         {"ESC * at end", "a\x1b*", "a"},
         {"ESC N at end", "\x1b*I\x1bN", ""},
         {"half a character at end", "\x1b$B$D$", tsu},
@@ -74,26 +70,6 @@ TEST(Iso2022JpToShiftJis, ConvertsEscapesAndModes) {
     for (const Case& c : cases) {
         EXPECT_EQ(ToSjis(c.in), c.out) << c.name;
         ExpectOnePassMatchesSteps(c.in);
-    }
-}
-
-// Stray lead bytes (raw, shifted or lone in kanji mode) waiting for a trail from the next
-// step, and runs broken at every kind of byte, in random mixes.
-TEST(AppendWideFromIso2022Jp, MatchesTheTwoSteps) {
-    const std::string pieces[] = {
-        "\x1b$B",   "\x1b$@", "\x1b(B", "\x1b(J", "\x1b(I", "\x1b*I", "\x1bN",
-        "\x1bK",    "\x1bH",  "\x1b",   "\x0e",   "\x0f",   "\r",     "\n",
-        "$D",       "-!",     "y!",     "$",      "a",      " ",      "\x81",
-        "\x82\xA0", "\xE0",   "\xA4",   "\x80",   "\xFF",   "\x7F",   "~~",
-    };
-    uint32_t seed = 15;
-    for (int n = 0; n < 3000; ++n) {
-        std::string in;
-        for (int k = n % 12; k >= 0; --k) {
-            seed = seed * 1103515245u + 12345u;
-            in += pieces[(seed >> 16) % (sizeof pieces / sizeof pieces[0])];
-        }
-        ExpectOnePassMatchesSteps(in);
     }
 }
 
@@ -117,7 +93,6 @@ TEST(DecodeHeaderText, DecodesLiteralTextAndEncodedWords) {
     const std::string w = "=?ISO-2022-JP?B?GyRCJEQkNRsoQg==?=";  // つさ
     const TextCase cases[] = {
         {"space between words", w + " " + w, u"つさつさ"},
-        {"space before literal", w + " x", u"つさ x"},
         {"space at the end", w + "  \r\n", u"つさ"},
         {"Q word", "=?US-ASCII?Q?a_b=3F?=", u"a b?"},
         {"underscore escaped", "=?US-ASCII?Q?a=5F_?=", u"a_ "},
@@ -126,11 +101,9 @@ TEST(DecodeHeaderText, DecodesLiteralTextAndEncodedWords) {
         {"NUL inside a word", "=?US-ASCII?Q?a=00b?=c", u"ac"},
         {"unknown charset as ANSI", "=?x-unknown?B?gqA=?=", u"あ"},
         {"language tag", "=?ISO-2022-JP*ja?B?GyRCJEQkNRsoQg==?=", u"つさ"},
-        {"Shift_JIS literal", "\x82\xA0 x", u"あ x"},
         {"unterminated word", "=?ISO-2022-JP?B?abc", u"=?ISO-2022-JP?B?abc"},
         {"bad word then good word", "=?x " + w, u"=?x つさ"},
         {"question at the end of text", "1+1=? " + w, u"1+1=? つさ"},
-        {"raw ISO-2022-JP", "\x1b$B$D$5\x1b(B!", u"つさ!"},
         {"raw old JIS", "Re: \x1b$@$D$5\x1b(J!", u"Re: つさ!"},
         // The words keep their own characters when raw JIS is converted.
         {"raw JIS with a word", "\x1b$B$D\x1b(B =?UTF-8?B?w6k=?=", u"つ é"},
@@ -219,9 +192,6 @@ const Case kCases[] = {
     {u"EUC-JP", "\xA4\xA2\x8E\xB1", u"\u3042\uFF71"},
     {u"ISO-8859-1", "\xE9\xFF\x80", u"\u00E9\u00FF\u0080"},
     {u"Windows-1252", "\x80\xE9", u"\u20AC\u00E9"},
-    {u"GB2312", "\xC4\xE3\xBA\xC3", u"\u4F60\u597D"},
-    {u"Big5", "\xA7\x41\xA6\x6E", u"\u4F60\u597D"},
-    {u"EUC-KR", "\xC7\xD1\xB1\xDB", u"\uD55C\uAE00"},
     {u"ks_c_5601-1987", "\xBD\xBA\xC6\xBC\xC7\xD8", u"\uC2A4\uD2F0\uD574"},
     {u"utf-7", "+AGEAYgBj-", u"abc"},
     // The ISO-2022-JP family under other names goes to the platform converter.
