@@ -42,6 +42,7 @@ TEST(Iso2022JpToShiftJis, ConvertsEscapesAndModes) {
         {"pairs", "\x1b$B!!!_!`\"!^~_!|~",
          "\x81\x40\x81\x7E\x81\x80\x81\x9F\x9F\xFC\xE0\x40\xEE\xFC"},
         {"old JIS in, roman out", "\x1b$@$D\x1b(J$D", tsu + "$D"},
+        {"ESC ( H leaves kanji", "\x1b$B$D\x1b(H$D", tsu + "$D"},
         {"other ESC ( x copied", "\x1b$B$D\x1b(I$D", tsu + "\x1b(I$D"},
         {"other ESC $ x copied", "\x1b$Ax", "\x1b$Ax"},
         {"ESC * sets drop", "\x1b*Xab", "ab"},
