@@ -1,9 +1,10 @@
-// The device profile's text files, entry identifiers and journal lines.
+// The device profile's text files and entry identifiers.
 #include "device/cemapi/device_profile.h"
 
 #include <gtest/gtest.h>
 
-#include "tests/device/journal_reader.h"
+#include <string>
+#include <vector>
 
 namespace pelmora::device {
 namespace {
@@ -44,18 +45,6 @@ TEST(EntryId, RoundTripsAndRejectsMalformedIdentifiers) {
         EXPECT_FALSE(parse(bad)) << bad;
     }
     EXPECT_FALSE(ParseEntryId(nullptr, 3, store, name));
-}
-
-TEST(JsonLine, EveryCodeUnitSurvivesTheRoundTrip) {
-    const std::u16string nasty = u"\"\\\r\n\t\x01\x7F 返信 \xD83D\xDE00 lone:\xD800.\xDC00";
-    const std::string line =
-        JsonObject().Text("text", nasty).Text("none", nullptr).Number("n", -5).Finish(true);
-    EXPECT_EQ(line.find('\n'), line.size() - 1);
-    const testing_support::JournalLine parsed{line};
-    EXPECT_EQ(parsed.Text("text"), nasty);
-    EXPECT_TRUE(parsed.IsNull("none"));
-    EXPECT_EQ(parsed.Raw("n"), "-5");
-    EXPECT_EQ(JsonObject().Finish(), "{}");
 }
 
 }  // namespace
