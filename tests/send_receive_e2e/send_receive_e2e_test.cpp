@@ -134,7 +134,6 @@ const Case kCases[] = {
     {"dialog_cancelled", u"", "", -1, S_OK, "closed " + Picker("")},
     {"entry8_refuses", u"mopera U", "netpick_entry8=0\n", std::nullopt, S_OK,
      Picker("3(I: ActiveSync mopera U) 8 ")},
-    {"no_picker_library", u"社内無線LAN", "netpick_missing=1\n", std::nullopt, S_OK, ""},
     {"picker_gives_no_object", u"社内無線LAN", "netpick_create_null=1\n", std::nullopt, S_OK,
      "NetpickLoad CreateObjectNetpick NetpickFree "},
     {"picker_object_without_table", u"社内無線LAN", "netpick_table_null=1\n", std::nullopt, S_OK,
