@@ -13,6 +13,7 @@ namespace {
 
 using testing_support::Bytes;
 using testing_support::Device;
+using testing_support::DumpKey;
 using testing_support::IdText;
 using testing_support::Summary;
 
@@ -40,14 +41,6 @@ TEST(Build, ListsConnectionsAndRouting) {
     }
 }
 
-// A connection's "Enabled" as the registry dump shows it: type, then bytes.
-std::string Enabled(Device& device, const char16_t* name) {
-    const std::string dump = testing_support::DumpKey(
-        device.Registry(), std::u16string(kConnectionsKeyPath) + u"\\" + name);
-    const size_t at = dump.find("  Enabled ");
-    return at == std::string::npos ? "" : dump.substr(at + 10, dump.find('\n', at) - at - 10);
-}
-
 // Values of unexpected type or size are read within their bounds, and a switch rewrites
 // "Enabled" with the type and size it had; an empty one gets the four bytes of the number.
 TEST(BuildOddValues, ReadWithinBoundsWrittenAsFound) {
@@ -70,22 +63,10 @@ TEST(BuildOddValues, ReadWithinBoundsWrittenAsFound) {
     EXPECT_EQ(Summary(catalogue), u"a c | - | " + proxy);  // "b" too large to read
 
     EXPECT_TRUE(catalogue.SelectConnection(DualString(), DualString()));  // all of them
-    EXPECT_EQ(Enabled(device, u"a"), "1: 1 0");
-    EXPECT_EQ(Enabled(device, u"c"), "3: 1 0 0 0");
+    EXPECT_NE(DumpKey(device.Registry(), path + u"a").find("Enabled 1: 1 0\n"), std::string::npos);
+    EXPECT_NE(DumpKey(device.Registry(), path + u"c").find("Enabled 3: 1 0 0 0\n"),
+              std::string::npos);
 }
-
-#ifdef _WIN32
-// The portable form of the identifier text is the platform's, digit for digit.
-TEST(GuidText, MatchesThePlatform) {
-    const DestinationGuid guid{0x0A1B2C3Du, 0x00EF, 0xF00D, {1, 0xAB, 0, 0x10, 0xFF, 0x7E, 0, 9}};
-    DeviceConnectionManager platform;
-    char16_t mine[64], theirs[64];
-    EXPECT_EQ(FormatGuidText(guid, mine, 64), platform.GuidText(guid, theirs, 64));
-    EXPECT_EQ(std::u16string(mine), std::u16string(theirs));
-    EXPECT_EQ(platform.GuidText(guid, theirs, 38), 0);
-    EXPECT_EQ(FormatGuidText(guid, mine, 38), 0);
-}
-#endif
 
 }  // namespace
 }  // namespace pelmora
